@@ -1,0 +1,43 @@
+// Reading "test.txt": whitespace-separated numbers, four per segment.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "geometry/figures.h"
+
+// The input segments, in file order, on the C heap. The capacity starts at one
+// record and grows by 1000 whenever the count reaches it.
+struct SegmentArray {
+  Segment* items = nullptr;
+  int count = 0;
+  int capacity = 0;
+};
+
+enum class ReadOutcome {
+  Segments,     // at least one segment was read
+  NoData,       // the file holds nothing but whitespace
+  CannotRead,   // the file could not be read (a directory, an I/O error)
+  Malformed,    // a token that is not a finite float
+  OutOfMemory,  // the file or the array did not fit in memory
+};
+
+struct Input {
+  ReadOutcome outcome = ReadOutcome::NoData;
+  SegmentArray segments;
+  int badSegment = -1;         // Malformed: the segment whose record holds badToken
+  std::string badToken;        // Malformed: the token as written, cut to 40 bytes
+  int incompleteSegment = -1;  // a last record of one to three numbers
+  int incompleteNumbers = 0;   // how many numbers that record had
+};
+
+// Parses the bytes of the file. A UTF-8 byte-order mark at the start is
+// skipped; numbers use the C library's float syntax (signs, exponents,
+// hexadecimal). The coordinates a short last record lacks are 0.
+Input parseSegments(const char* text, std::size_t size);
+
+// Reads the whole file, then parses it.
+Input readSegments(std::FILE* file);
+
+void releaseSegments(SegmentArray& segments);

@@ -1,0 +1,120 @@
+// Reads the segments from test.txt, reports how every pair meets, and shows
+// the result in a window.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "input.h"
+#include "memory.h"
+#include "pairs.h"
+#include "report.h"
+
+namespace {
+
+// Exit statuses besides 0.
+constexpr int cannotOpen = 1;
+constexpr int malformedInput = 2;
+constexpr int cannotWrite = 3;
+constexpr int outOfMemory = 255;
+
+void awaitTwoCharacters() {
+  std::getchar();
+  std::getchar();
+}
+
+int failToOpen() {
+  std::printf("Greska! Ne mogu da otvorim ulazni fajl.\n");
+  std::fflush(stdout);
+  awaitTwoCharacters();
+  return cannotOpen;
+}
+
+int failOutOfMemory() {
+  std::fprintf(stderr, "Greska! Nema dovoljno memorije.\n");
+  return outOfMemory;
+}
+
+int failToWrite(int error) {
+  std::fprintf(stderr, "Greska! Izvestaj nije moguce ispisati: %s\n", std::strerror(error));
+  return cannotWrite;
+}
+
+// Printable form of a token from the file: control bytes are shown as \xHH so
+// that a stray byte cannot drive the terminal.
+std::string printable(const std::string& token) {
+  std::string shown;
+  for (unsigned char c : token) {
+    if (c < 0x20 || c == 0x7F) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      shown += escaped;
+    } else {
+      shown += char(c);
+    }
+  }
+  return shown;
+}
+
+// Every pair stores at least one segment; refuse at once an input whose
+// scene cannot fit, rather than be killed part-way through the report.
+bool sceneFits(int segmentCount) {
+  const std::uint64_t needed = minimumSceneBytes(segmentCount);
+  const std::uint64_t available = availableMemory();
+  if (needed <= available) return true;
+  std::fprintf(stderr,
+               "Greska! Nema dovoljno memorije za %d duzi: prikaz trazi bar %llu MB, a slobodno je "
+               "oko %llu MB (staje oko %llu duzi).\n",
+               segmentCount, (unsigned long long)(needed >> 20),
+               (unsigned long long)(available >> 20),
+               (unsigned long long)segmentsThatFit(available));
+  return false;
+}
+
+ReportBuffer report{STDOUT_FILENO};
+
+}  // namespace
+
+int main(int, char**) {
+  // A reader that goes away ends the run quietly, whatever the parent set.
+  std::signal(SIGPIPE, SIG_DFL);
+
+  std::FILE* file = std::fopen("test.txt", "r");
+  if (!file) return failToOpen();
+  Input input = readSegments(file);
+  std::fclose(file);
+
+  switch (input.outcome) {
+    case ReadOutcome::CannotRead:
+      return failToOpen();
+    case ReadOutcome::NoData:
+      std::printf("Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
+      return 0;
+    case ReadOutcome::Malformed:
+      std::printf("Greska! Neispravan podatak za duz %d u ulaznom fajlu: %s\n", input.badSegment,
+                  printable(input.badToken).c_str());
+      return malformedInput;
+    case ReadOutcome::OutOfMemory:
+      return failOutOfMemory();
+    case ReadOutcome::Segments:
+      break;
+  }
+  if (input.incompleteSegment >= 0) {
+    std::fprintf(stderr,
+                 "Upozorenje! Duz %d u ulaznom fajlu ima samo %d od 4 broja; nedostajuce "
+                 "koordinate su 0.\n",
+                 input.incompleteSegment, input.incompleteNumbers);
+  }
+  if (!sceneFits(input.segments.count)) return outOfMemory;
+
+  const LoopOutcome outcome = reportPairs(input.segments, report);
+  const bool written = flushReport(report);
+  if (outcome == LoopOutcome::OutOfMemory) return failOutOfMemory();
+  if (!written) return failToWrite(report.error);
+
+  releaseSegments(input.segments);
+  return 0;
+}
