@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "display/window.h"
 #include "input.h"
 #include "memory.h"
 #include "pairs.h"
@@ -78,7 +79,7 @@ ReportBuffer report{STDOUT_FILENO};
 
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
   // A reader that goes away ends the run quietly, whatever the parent set.
   std::signal(SIGPIPE, SIG_DFL);
 
@@ -115,6 +116,9 @@ int main(int, char**) {
   if (outcome == LoopOutcome::OutOfMemory) return failOutOfMemory();
   if (!written) return failToWrite(report.error);
 
+  showScene(argc, argv);  // the toolkit ends the process when the window closes
+
   releaseSegments(input.segments);
+  awaitTwoCharacters();
   return 0;
 }

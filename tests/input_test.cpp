@@ -1,0 +1,84 @@
+#include "driver/input.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+Input parse(const std::string& text) { return parseSegments(text.data(), text.size()); }
+
+std::string records(int count) {
+  std::string text;
+  for (int k = 0; k < count; ++k) text += std::to_string(k) + " 1 2 3\n";
+  return text;
+}
+
+// The array grows as soon as the count reaches the capacity, before the read
+// that finds the end of input.
+TEST(SegmentArray, GrowsInSteps) {
+  struct Row {
+    int segments, capacity;
+  };
+  for (const Row row : {Row{1, 1001}, Row{999, 1001}, Row{1000, 1001}, Row{1001, 2001},
+                        Row{2000, 2001}, Row{2001, 3001}}) {
+    Input input = parse(records(row.segments));
+    ASSERT_EQ(input.outcome, ReadOutcome::Segments);
+    EXPECT_EQ(input.segments.count, row.segments);
+    EXPECT_EQ(input.segments.capacity, row.capacity) << row.segments << " segments";
+    EXPECT_EQ(input.segments.items[row.segments - 1].A.x, float(row.segments - 1));
+    releaseSegments(input.segments);
+  }
+}
+
+TEST(Records, ShortLastRecordIsPaddedWithZeros) {
+  for (const auto& [text, numbers] : {std::pair{"1 2 3 4 5", 1}, std::pair{"1 2 3 4 5 6", 2},
+                                      std::pair{"1 2 3 4 5 6 7", 3}}) {
+    Input input = parse(text);
+    ASSERT_EQ(input.outcome, ReadOutcome::Segments);
+    ASSERT_EQ(input.segments.count, 2);
+    EXPECT_EQ(input.incompleteSegment, 1);
+    EXPECT_EQ(input.incompleteNumbers, numbers);
+    const Segment& last = input.segments.items[1];
+    const float expected[4] = {5, 6, 7, 0};
+    const float got[4] = {last.A.x, last.A.y, last.B.x, last.B.y};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k], k < numbers ? expected[k] : 0.0f) << text;
+    releaseSegments(input.segments);
+  }
+}
+
+// The C library's float syntax, and the float nearest to each value.
+TEST(Records, NumbersUseTheLibrarysFloatSyntax) {
+  Input input = parse("+1.5 -2e3 0x1p-2 .25 1e-50 3.4028234e38 00012 -0");
+  ASSERT_EQ(input.outcome, ReadOutcome::Segments);
+  const Segment* s = input.segments.items;
+  EXPECT_EQ(s[0].A.x, 1.5f);
+  EXPECT_EQ(s[0].A.y, -2000.0f);
+  EXPECT_EQ(s[0].B.x, 0.25f);
+  EXPECT_EQ(s[0].B.y, 0.25f);
+  EXPECT_EQ(s[1].A.x, 0.0f) << "underflow is kept as the converted value";
+  EXPECT_EQ(s[1].A.y, 3.4028234e38f);
+  EXPECT_EQ(s[1].B.x, 12.0f);
+  EXPECT_TRUE(std::signbit(s[1].B.y));
+  releaseSegments(input.segments);
+}
+
+TEST(Records, MalformedTokensNameTheirSegment) {
+  struct Row {
+    const char* text;
+    int segment;
+    const char* token;
+  };
+  for (const Row row : {Row{"x", 0, "x"}, Row{"1 2 3 4 5 6 7 8 9 nan", 2, "nan"},
+                        Row{"1 2 3 1e39", 0, "1e39"}, Row{"1 2 3 4 0x", 1, "0x"},
+                        Row{"1 2 3 4 5 6 7 INF", 1, "INF"}}) {
+    Input input = parse(row.text);
+    EXPECT_EQ(input.outcome, ReadOutcome::Malformed) << row.text;
+    EXPECT_EQ(input.badSegment, row.segment) << row.text;
+    EXPECT_EQ(input.badToken, row.token);
+    EXPECT_EQ(input.segments.items, nullptr) << "nothing is left allocated";
+  }
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+#include "geometry/intersect.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+Segment seg(float x1, float y1, float x2, float y2) { return Segment(Point(x1, y1), Point(x2, y2)); }
+
+Segment reversed(Segment s) { return Segment(s.B, s.A); }
+
+struct Case {
+  const char* name;
+  Segment first;
+  Segment second;
+  int expected;
+  std::optional<Point> crossing = std::nullopt;  // checked on PointIntersection
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class Classification : public testing::TestWithParam<Case> {};
+
+TEST_P(Classification, MatchesTheRules) {
+  const Case& c = GetParam();
+  Point crossing(-77, -77);
+  crossing.colour = 42;
+  EXPECT_EQ(intersectSegments(c.first, c.second, &crossing), c.expected);
+  EXPECT_EQ(crossing.colour, 42) << "the crossing's colour is never written";
+  if (c.expected == PointIntersection && c.crossing) {
+    EXPECT_FLOAT_EQ(crossing.x, c.crossing->x);
+    EXPECT_FLOAT_EQ(crossing.y, c.crossing->y);
+  }
+  if (c.expected != PointIntersection) {
+    EXPECT_EQ(crossing.x, -77) << "untouched unless the segments cross";
+    EXPECT_EQ(crossing.y, -77);
+  }
+}
+
+// Each row is one argument order; orders whose result matters are rows of
+// their own.
+INSTANTIATE_TEST_SUITE_P(
+    Segments, Classification,
+    testing::Values(
+        Case{"interior crossing", seg(0, 0, 4, 4), seg(0, 4, 4, 0), PointIntersection,
+             Point(2, 2)},
+        Case{"shared end, not parallel", seg(0, 0, 2, 0), seg(2, 0, 2, 3), PointIntersection,
+             Point(2, 0)},
+        Case{"shared end, second first", seg(2, 0, 2, 3), seg(0, 0, 2, 0), PointIntersection,
+             Point(2, 0)},
+        // Decimal coordinates whose rounded t and u fall just outside [0, 1].
+        Case{"shared end with decimal coordinates", seg(-1.1f, -0.4f, -2, 1.4f),
+             seg(-2, 2.9f, -2, 1.4f), PointIntersection, Point(-2, 1.4f)},
+        Case{"shared decimal end, other order", seg(-2, 2.9f, -2, 1.4f),
+             seg(-1.1f, -0.4f, -2, 1.4f), PointIntersection, Point(-2, 1.4f)},
+        Case{"T-junction", seg(0, 0, 4, 0), seg(2, 0, 2, 5), PointIntersection, Point(2, 0)},
+        Case{"T-junction, stem first", seg(2, 5, 2, 0), seg(0, 0, 4, 0), PointIntersection,
+             Point(2, 0)},
+        Case{"lines cross beyond the second", seg(0, 0, 4, 4), seg(0, 4, 1, 3), NoIntersection},
+        Case{"lines cross beyond the first", seg(0, 4, 1, 3), seg(0, 0, 4, 4), NoIntersection},
+        Case{"parallel, distinct lines", seg(0, 0, 4, 0), seg(0, 1, 4, 1), NoIntersection},
+        Case{"collinear sharing a stretch", seg(0, 0, 4, 0), seg(2, 0, 6, 0), Overlap},
+        Case{"collinear stretch, other order", seg(2, 0, 6, 0), seg(0, 0, 4, 0), Overlap},
+        Case{"collinear stretch, reversed ends", reversed(seg(0, 0, 4, 0)),
+             reversed(seg(2, 0, 6, 0)), Overlap},
+        Case{"collinear one inside the other", seg(0, 0, 10, 10), seg(3, 3, 4, 4), Overlap},
+        Case{"collinear disjoint", seg(0, 0, 1, 0), seg(2, 0, 3, 0), NoIntersection},
+        Case{"collinear disjoint, other order", seg(2, 0, 3, 0), seg(0, 0, 1, 0), NoIntersection},
+        // Touching collinear ends break one way: the higher first overlaps.
+        Case{"touching, first higher", seg(2, 0, 3, 0), seg(0, 0, 2, 0), Overlap},
+        Case{"touching, first lower", seg(0, 0, 2, 0), seg(2, 0, 3, 0), NoIntersection},
+        Case{"touching, first higher, reversed", reversed(seg(2, 0, 3, 0)),
+             reversed(seg(0, 0, 2, 0)), Overlap},
+        Case{"identical", seg(1, 2, 3, 5), seg(1, 2, 3, 5), Overlap},
+        Case{"identical, reversed", seg(1, 2, 3, 5), reversed(seg(1, 2, 3, 5)), Overlap},
+        Case{"vertical collinear", seg(1, 0, 1, 4), seg(1, 2, 1, 6), Overlap},
+        Case{"vertical collinear disjoint", seg(1, 0, 1, 1), seg(1, 2, 1, 6), NoIntersection},
+        Case{"vertical touching, first higher", seg(1, 4, 1, 6), seg(1, 0, 1, 4), Overlap},
+        Case{"vertical touching, first lower", seg(1, 0, 1, 4), seg(1, 6, 1, 4), NoIntersection},
+        // A point-like first segment is compared along y, on or off the line.
+        Case{"zero-length first inside the y-range", seg(5, 2, 5, 2), seg(0, 0, 4, 4), Overlap},
+        Case{"zero-length first off the segment", seg(9, 2, 9, 2), seg(0, 0, 4, 4), Overlap},
+        Case{"zero-length first at the lower y end", seg(0, 0, 0, 0), seg(0, 0, 4, 4),
+             NoIntersection},
+        Case{"zero-length first at the upper y end", seg(4, 4, 4, 4), seg(0, 0, 4, 4), Overlap},
+        Case{"zero-length first above the y-range", seg(1, 5, 1, 5), seg(0, 0, 4, 4),
+             NoIntersection},
+        Case{"two zero-length at one point", seg(1, 1, 1, 1), seg(1, 1, 1, 1), NoIntersection},
+        Case{"zero-length second off the line", seg(0, 0, 4, 0), seg(2, 1, 2, 1),
+             NoIntersection},
+        Case{"zero-length second inside", seg(0, 0, 4, 0), seg(2, 0, 2, 0), Overlap},
+        Case{"zero-length second at the lower end", seg(4, 0, 0, 0), seg(0, 0, 0, 0), Overlap},
+        Case{"zero-length second at the upper end", seg(0, 0, 4, 0), seg(4, 0, 4, 0),
+             NoIntersection},
+        Case{"zero-length second beyond", seg(0, 0, 4, 0), seg(5, 0, 5, 0), NoIntersection},
+        // sin^2 of the angle against eps = 1e-5: 0.1 degrees is parallel,
+        // 0.3 degrees is not. Both cross at (50, 0) on a flat X.
+        Case{"flat X at 0.1 degrees counts as parallel", seg(0, 0, 100, 0),
+             seg(0, -0.0872665f, 100, 0.0872665f), NoIntersection},
+        Case{"0.1 degrees from a shared start is collinear", seg(0, 0, 100, 0),
+             seg(0, 0, 100, 0.174533f), Overlap},
+        Case{"0.3 degrees apart crosses", seg(0, 0, 100, 0), seg(0, -0.261799f, 100, 0.261799f),
+             PointIntersection, Point(50, 0)},
+        Case{"near-parallel on a distinct line", seg(0, 0, 100, 0),
+             seg(0, 1, 100, 1.0872665f), NoIntersection},
+        // The tolerance is relative: the same shapes at another scale agree.
+        Case{"tiny crossing", seg(0, 0, 4e-6f, 4e-6f), seg(0, 4e-6f, 4e-6f, 0), PointIntersection,
+             Point(2e-6f, 2e-6f)},
+        Case{"huge collinear", seg(0, 0, 4e12f, 0), seg(2e12f, 0, 6e12f, 0), Overlap}),
+    [](const testing::TestParamInfo<Case>& info) {
+      std::string name;
+      for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';
+      return name;
+    });
+
+// The threshold sits exactly at cRS^2 = eps |s|^2 |r|^2: a value that lands
+// on it is parallel, the next float up is not.
+TEST(Tolerance, ComparisonIsStrict) {
+  const float eps = std::bit_cast<float>(std::uint32_t{0x3727C5AC});
+  EXPECT_FLOAT_EQ(eps, 1e-5f);
+  // r = (1, 0), s = (1, h): cRS = h, |s|^2 = 1 + h^2. Find the smallest h
+  // that the test calls non-parallel; everything below must be parallel.
+  Point crossing;
+  float h = 0.00316f;
+  while (intersectSegments(seg(0, 0, 1, 0), seg(0, 0, 1, h), &crossing) != PointIntersection) {
+    h = std::nextafter(h, 1.0f);
+  }
+  const double lhs = double(h) * h, rhs = double(eps) * (1.0 + double(h) * h);
+  EXPECT_GT(lhs, rhs);
+  const float below = std::nextafter(h, 0.0f);
+  EXPECT_LE(double(below) * below, double(eps) * (1.0 + double(below) * below));
+  EXPECT_NE(intersectSegments(seg(0, 0, 1, 0), seg(0, 0, 1, below), &crossing),
+            PointIntersection);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+TempDir::TempDir() {
+  std::string pattern = std::filesystem::temp_directory_path() / "segments-test-XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path, ignored);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream(path + "/" + name, std::ios::binary) << content;
+}
+
+const char* programPath() { return SEGMENTS_PROGRAM; }
+
+RunningProgram startProgram(const std::string& workDir, const RunOptions& options) {
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe failed");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    if (options.closeStdout) {
+      close(1);
+    } else if (!options.stdoutPath.empty()) {
+      const int fd = open(options.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 1);
+      close(fd);
+    } else {
+      dup2(out[1], 1);
+    }
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    for (const auto& [name, value] : options.env) {
+      if (value.empty()) {
+        unsetenv(name.c_str());
+      } else {
+        setenv(name.c_str(), value.c_str(), 1);
+      }
+    }
+    if (chdir(workDir.c_str()) != 0) _exit(127);
+    execl(programPath(), programPath(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  // Standard input is small; a closed pipe after it reads as end of input.
+  signal(SIGPIPE, SIG_IGN);
+  if (!options.stdinText.empty()) {
+    [[maybe_unused]] ssize_t ignored = ::write(in[1], options.stdinText.data(), options.stdinText.size());
+  }
+  close(in[1]);
+  return RunningProgram{pid, out[0], err[0], options.timeoutSeconds};
+}
+
+RunResult finishProgram(RunningProgram& program) {
+  const pid_t pid = program.pid;
+  RunResult result;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration<double>(program.timeoutSeconds);
+  pollfd fds[2] = {{program.outFd, POLLIN, 0}, {program.errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open = 2;
+  while (open > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    if (poll(fds, 2, int(left.count())) <= 0) continue;
+    for (int k = 0; k < 2; ++k) {
+      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP))) continue;
+      char buffer[65536];
+      const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[k]->append(buffer, std::size_t(n));
+      } else {
+        close(fds[k].fd);
+        fds[k].fd = -1;
+        --open;
+      }
+    }
+  }
+  for (auto& fd : fds) {
+    if (fd.fd >= 0) close(fd.fd);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      result.timedOut = true;
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    usleep(10000);
+  }
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  program = RunningProgram{};
+  return result;
+}
+
+RunResult runProgram(const std::string& workDir, const RunOptions& options) {
+  RunningProgram program = startProgram(workDir, options);
+  return finishProgram(program);
+}
+
+RunResult runOnInput(const std::string& input, const RunOptions& options) {
+  TempDir dir;
+  dir.write("test.txt", input);
+  return runProgram(dir.path, options);
+}

@@ -1,0 +1,51 @@
+// Runs the real program in a directory of its own and collects what it did.
+#pragma once
+
+#include <map>
+#include <string>
+
+struct TempDir {
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // Writes `content` to `name` inside the directory.
+  void write(const std::string& name, const std::string& content) const;
+  std::string path;
+};
+
+struct RunOptions {
+  std::string stdinText{};                   // fed to standard input, then closed
+  std::map<std::string, std::string> env{};  // set in the child ("" value: unset)
+  std::string stdoutPath{};                  // if set, standard output goes to this file
+  bool closeStdout = false;                  // start with standard output closed
+  double timeoutSeconds = 20;                // killed after this; `timedOut` tells
+};
+
+struct RunResult {
+  int status = -1;    // exit status, or -1 when killed by a signal
+  int signal = 0;     // the signal that ended it, if any
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+};
+
+// Path of the program under test, build/segments.
+const char* programPath();
+
+// A program started in the background; finish() collects its result.
+struct RunningProgram {
+  int pid = -1;
+  int outFd = -1;
+  int errFd = -1;
+  double timeoutSeconds = 20;
+};
+
+RunningProgram startProgram(const std::string& workDir, const RunOptions& options = {});
+RunResult finishProgram(RunningProgram& program);
+
+RunResult runProgram(const std::string& workDir, const RunOptions& options = {});
+
+// Shorthand: a fresh directory with test.txt holding `input`.
+RunResult runOnInput(const std::string& input, const RunOptions& options = {});

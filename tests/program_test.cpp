@@ -1,0 +1,111 @@
+// The real program, run in a temporary directory on a real test.txt.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "program_runner.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// Without a display the run ends right after the report, when the window
+// cannot open; everything the report owes is on standard output by then.
+const RunOptions headless{.env = {{"DISPLAY", ""}}};
+constexpr int windowCannotOpen = 1;
+
+struct Case {
+  const char* name;
+  std::string input;
+  std::string out;
+  int status;
+  std::string errContains = "";
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class Report : public testing::TestWithParam<Case> {};
+
+TEST_P(Report, IsExact) {
+  const Case& c = GetParam();
+  const RunResult r = runOnInput(c.input, headless);
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_NE(r.err.find(c.errContains), std::string::npos) << r.err;
+}
+
+const std::string crossing01 = "Duzi 0 i 1 imaju presecnu tacku\n";
+const std::string noData = "Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n";
+
+std::string malformed(int segment, const std::string& token) {
+  return "Greska! Neispravan podatak za duz " + std::to_string(segment) +
+         " u ulaznom fajlu: " + token + "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, Report,
+    testing::Values(
+        Case{"empty", "", noData, 0},
+        Case{"only_whitespace", " \n\t\r\n\f\v ", noData, 0},
+        Case{"only_a_byte_order_mark", "\xEF\xBB\xBF\n", noData, 0},
+        Case{"one_segment", "1 2 3 4\n", "", windowCannotOpen},
+        Case{"worked_example_on_one_line", "0 0 4 4 0 4 4 0", crossing01, windowCannotOpen},
+        Case{"three_segments_in_pair_order", "0 0 4 4\n0 4 4 0\n1 1 3 3\n",
+             crossing01 + "Duzi 0 i 2 se poklapaju\nDuzi 1 i 2 imaju presecnu tacku\n",
+             windowCannotOpen},
+        Case{"disjoint", "0 0 1 0\n0 5 1 5\n", "Duzi 0 i 1 nemaju presecnih tacaka\n",
+             windowCannotOpen},
+        Case{"crlf_line_endings", "0 0 4 4\r\n0 4 4 0\r\n", crossing01, windowCannotOpen},
+        Case{"lone_cr_line_endings", "0 0 4 4\r0 4 4 0\r", crossing01, windowCannotOpen},
+        Case{"tabs_and_form_feeds", "0\t0\f4\v4\n\n\n  0 4\t\t4 0", crossing01,
+             windowCannotOpen},
+        Case{"byte_order_mark", "\xEF\xBB\xBF" "0 0 4 4\n0 4 4 0\n", crossing01,
+             windowCannotOpen},
+        Case{"hexadecimal_and_plus_signs", "0x0 +0 0x1p2 +4e0\n0 4 4 0", crossing01,
+             windowCannotOpen},
+        Case{"short_last_record_padded_with_zeros", "0 0 4 4\n1 2\n", crossing01,
+             windowCannotOpen, "Duz 1"},
+        Case{"word", "abc", malformed(0, "abc"), 2},
+        Case{"word_in_second_record", "0 0 4 4\n0 4 x 0\n", malformed(1, "x"), 2},
+        Case{"number_with_trailing_letters", "0 0 4 4 1.5abc 0 0 0", malformed(1, "1.5abc"), 2},
+        Case{"comma_decimal", "0 0 4 4 0 4 4 1,5", malformed(1, "1,5"), 2},
+        Case{"nan", "0 0 4 4 0 nan 4 0", malformed(1, "nan"), 2},
+        Case{"infinity", "-inf 0 4 4", malformed(0, "-inf"), 2},
+        Case{"beyond_float_range", "0 0 4 4 0 4 1e39 0", malformed(1, "1e39"), 2},
+        Case{"lone_sign", "0 0 4 - 0 4 4 0", malformed(0, "-"), 2},
+        Case{"ends_in_the_middle_of_a_number", "0 0 4 4 0 4 4 1e", malformed(1, "1e"), 2},
+        Case{"long_token_cut_to_40", "0 0 4 4 " + std::string(60, 'z'),
+             malformed(1, std::string(40, 'z')), 2},
+        Case{"nul_byte", "0 0 4 4 0\0" "4 4 0"s, malformed(1, "0\\x004"), 2},
+        Case{"control_bytes_are_escaped", "\x1b[31m", malformed(0, "\\x1B[31m"), 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Failures, MissingFileAwaitsTwoCharacters) {
+  TempDir dir;
+  const RunResult r = runProgram(dir.path, {.stdinText = "ab"});
+  EXPECT_EQ(r.out, "Greska! Ne mogu da otvorim ulazni fajl.\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(Failures, DirectoryNamedTestTxtIsAnOpenFailure) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir.path + "/test.txt").c_str(), 0755), 0);
+  const RunResult r = runProgram(dir.path, {.stdinText = "\n\n"});
+  EXPECT_EQ(r.out, "Greska! Ne mogu da otvorim ulazni fajl.\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(Failures, MalformedInputLeavesNoPartialReport) {
+  // Many good segments before the bad token: reading ends before any pair.
+  std::string input;
+  for (int k = 0; k < 500; ++k) input += "0 0 4 4\n";
+  input += "0 0 4 oops\n";
+  const RunResult r = runOnInput(input, headless);
+  EXPECT_EQ(r.out, malformed(500, "oops"));
+  EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "geometry/scene.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The scene is one global store; each test starts from the state a fresh
+// process has.
+class SceneTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    scene.points.clear();
+    scene.segments.clear();
+    scene.minCorner = Point(1024, 700);
+    scene.maxCorner = Point(0, 0);
+  }
+  void TearDown() override { SetUp(); }
+};
+
+Segment seg(float x1, float y1, float x2, float y2) { return Segment(Point(x1, y1), Point(x2, y2)); }
+
+struct CornerCase {
+  const char* name;
+  std::vector<Segment> segments;
+  std::vector<Point> points;
+  Point min, max;
+};
+
+void PrintTo(const CornerCase& c, std::ostream* os) { *os << c.name; }
+
+class Corners : public SceneTest, public testing::WithParamInterface<CornerCase> {};
+
+TEST_P(Corners, BoundTheDataAndTheFixedStart) {
+  for (const Segment& s : GetParam().segments) ASSERT_TRUE(addSegment(s, Red));
+  for (const Point& p : GetParam().points) ASSERT_TRUE(addPoint(p, Black));
+  EXPECT_EQ(scene.minCorner.x, GetParam().min.x);
+  EXPECT_EQ(scene.minCorner.y, GetParam().min.y);
+  EXPECT_EQ(scene.maxCorner.x, GetParam().max.x);
+  EXPECT_EQ(scene.maxCorner.y, GetParam().max.y);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scene, Corners,
+    testing::Values(CornerCase{"nothing added", {}, {}, Point(1024, 700), Point(0, 0)},
+                    CornerCase{"worked example", {seg(0, 0, 4, 4)}, {}, Point(0, 0), Point(4, 4)},
+                    CornerCase{"far away", {seg(2000, 2000, 3000, 3000)}, {}, Point(1024, 700),
+                               Point(3000, 3000)},
+                    CornerCase{"negative point", {}, {Point(-5, -3)}, Point(-5, -3), Point(0, 0)},
+                    CornerCase{"end points in either order",
+                               {seg(10, -1, -2, 20)},
+                               {},
+                               Point(-2, -1),
+                               Point(10, 20)},
+                    CornerCase{"inside the start box", {seg(100, 100, 200, 50)}, {},
+                               Point(100, 50), Point(200, 100)}),
+    [](const auto& info) {
+      std::string name;
+      for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';
+      return name;
+    });
+
+TEST_F(SceneTest, StoresCopiesWithTheGivenColour) {
+  Segment s = seg(1, 2, 3, 4);
+  s.A.colour = Green;
+  s.colour = Blue;
+  ASSERT_TRUE(addSegment(s, Red));
+  ASSERT_TRUE(addSegment(s, Red));
+  s.A.x = 99;  // the caller's record changes afterwards
+  Point p(7, 8);
+  p.colour = Yellow;
+  ASSERT_TRUE(addPoint(p, Black));
+
+  ASSERT_EQ(scene.segments.size(), 2u);
+  for (std::size_t k = 0; k < 2; ++k) {
+    EXPECT_EQ(scene.segments[k].colour, Red);
+    EXPECT_EQ(scene.segments[k].A.colour, Green) << "end-point colours stay as they were";
+    EXPECT_EQ(scene.segments[k].A.x, 1);
+    EXPECT_EQ(scene.segments[k].B.y, 4);
+  }
+  ASSERT_EQ(scene.points.size(), 1u);
+  EXPECT_EQ(scene.points[0].colour, Black);
+  EXPECT_EQ(scene.points[0].x, 7);
+}
+
+// Enough entries to span several chunks; order and content must survive.
+TEST_F(SceneTest, KeepsInsertionOrderAcrossChunks) {
+  const std::size_t n = 3 * FigureList<Segment>::chunkLength + 17;
+  for (std::size_t k = 0; k < n; ++k) ASSERT_TRUE(addSegment(seg(float(k), 0, 0, 1), Red));
+  ASSERT_EQ(scene.segments.size(), n);
+  std::size_t expected = 0;
+  scene.segments.forEach([&](const Segment& s) { EXPECT_EQ(s.A.x, float(expected++)); });
+  EXPECT_EQ(expected, n);
+  EXPECT_EQ(scene.segments[n - 1].A.x, float(n - 1));
+  EXPECT_EQ(scene.maxCorner.x, float(n - 1));
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The real program's window under a private Xvfb: what a user sees and does.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+#include "program_runner.h"
+#include "x_display.h"
+
+namespace {
+
+const char* const title = "Geometrija - prikaz zadatka";
+const Rgb clearColour{230, 230, 204};  // 0.9, 0.9, 0.8
+const Rgb red{255, 0, 0};
+const Rgb black{0, 0, 0};
+
+bool near(Rgb a, Rgb b) {
+  return std::abs(a.r - b.r) <= 1 && std::abs(a.g - b.g) <= 1 && std::abs(a.b - b.b) <= 1;
+}
+
+// Whether `colour` appears within `radius` pixels of (x, y).
+bool seenNear(const Image& image, double x, double y, Rgb colour, int radius = 2) {
+  for (int dy = -radius; dy <= radius; ++dy) {
+    for (int dx = -radius; dx <= radius; ++dx) {
+      const int px = int(std::lround(x)) + dx, py = int(std::lround(y)) + dy;
+      if (px >= 0 && py >= 0 && px < image.width && py < image.height &&
+          image.at(px, py) == colour) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Window pixel of a scene point, for a view centred on (cx, cy) from `dist`
+// with the 45-degree field of view.
+struct Projection {
+  double cx, cy, dist;
+  int width, height;
+  double scale() const { return (height / 2.0) / (dist * std::tan(M_PI / 8)); }
+  double x(double sx) const { return width / 2.0 + (sx - cx) * scale(); }
+  double y(double sy) const { return height / 2.0 - (sy - cy) * scale(); }
+};
+
+class WindowTest : public testing::Test {
+ protected:
+  // Starts the program on `input` and waits for its window.
+  Window open(const std::string& input) {
+    dir.write("test.txt", input);
+    program = startProgram(dir.path);
+    const Window window = x.findWindow(title);
+    if (!window) ADD_FAILURE() << "no window titled \"" << title << "\"";
+    return window;
+  }
+
+  // Closes the window as a user would and collects the program's result.
+  RunResult close(Window window) {
+    x.requestClose(window);
+    return finishProgram(program);
+  }
+
+  void TearDown() override {
+    if (program.pid > 0) {
+      kill(program.pid, SIGKILL);
+      finishProgram(program);
+    }
+  }
+
+  XvfbServer server;
+  XClient x;
+  TempDir dir;
+  RunningProgram program;
+};
+
+TEST_F(WindowTest, ShowsTheWorkedExample) {
+  const Window window = open("0 0 4 4 0 4 4 0\n");
+  ASSERT_TRUE(window);
+  EXPECT_EQ(x.title(window), title);
+  const Geometry g = x.geometry(window);
+  EXPECT_EQ(g.x, 100);
+  EXPECT_EQ(g.y, 50);
+  EXPECT_EQ(g.width, 1024);
+  EXPECT_EQ(g.height, 700);
+
+  const Image image = x.captureSettled(window);
+  ASSERT_EQ(image.width, 1024);
+  EXPECT_TRUE(near(image.at(0, 0), clearColour));
+  EXPECT_TRUE(near(image.at(1023, 699), clearColour));
+  // The crossing (2, 2) is the centre of the corners: a black dot in the
+  // middle of the window, drawn over both red segments.
+  EXPECT_EQ(image.at(511, 349), black);
+  EXPECT_EQ(image.at(512, 350), black);
+  const Projection view{2, 2, 4, 1024, 700};
+  for (double t : {0.5, 1.0, 1.5, 3.0, 3.5}) {
+    EXPECT_TRUE(seenNear(image, view.x(t), view.y(t), red)) << "on segment 0 at " << t;
+    EXPECT_TRUE(seenNear(image, view.x(t), view.y(4 - t), red)) << "on segment 1 at " << t;
+  }
+  // The end dots at y = 0 and y = 4 fall just beyond the bottom and top.
+  EXPECT_LT(view.y(4), 0);
+  EXPECT_GT(view.y(0), 700);
+
+  const RunResult result = close(window);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, "Duzi 0 i 1 imaju presecnu tacku\n");
+}
+
+TEST_F(WindowTest, ResizeKeepsTheCentreOnTheSameScenePoint) {
+  const Window window = open("0 0 4 4 0 4 4 0\n");
+  ASSERT_TRUE(window);
+  x.captureSettled(window);
+  for (const auto& [width, height] : {std::pair{600, 400}, std::pair{400, 600}}) {
+    x.resize(window, width, height);
+    Image image;
+    for (int tries = 0; tries < 100 && image.width != width; ++tries) {
+      image = x.captureSettled(window);
+    }
+    ASSERT_EQ(image.width, width);
+    ASSERT_EQ(image.height, height);
+    EXPECT_EQ(image.at(width / 2, height / 2), black) << width << "x" << height;
+    // The vertical scale follows the height and the horizontal the same
+    // scale: the aspect follows the window, nothing is stretched.
+    const Projection view{2, 2, 4, width, height};
+    for (double t : {1.0, 1.5, 2.5, 3.0}) {
+      EXPECT_TRUE(seenNear(image, view.x(t), view.y(t), red)) << width << "x" << height;
+    }
+  }
+  EXPECT_EQ(close(window).status, 0);
+}
+
+TEST_F(WindowTest, OneSegmentShowsAnEmptyScene) {
+  const Window window = open("1 2 3 4\n");
+  ASSERT_TRUE(window);
+  const Image image = x.captureSettled(window);
+  int clear = 0;
+  for (const Rgb& p : image.pixels) clear += near(p, clearColour);
+  EXPECT_EQ(clear, 1024 * 700);
+  EXPECT_EQ(close(window).status, 0);
+}
+
+// Scenes whose eye distance lies outside the planes 1..1000 still show.
+TEST_F(WindowTest, ShowsScenesFarAndNear) {
+  struct Row {
+    const char* input;
+    Projection view;
+    double crossX, crossY;
+  };
+  // Thousands: corners (1000, 700) and (3000, 3000), dist 4000.
+  // Tenths: corners (0, 0) and (0.4, 0.4), dist 0.4.
+  for (const Row& row : {Row{"1000 1000 3000 3000 1000 3000 3000 1000", {2000, 1850, 4000, 1024, 700},
+                             2000, 2000},
+                         Row{"0 0 0.4 0.4 0 0.4 0.4 0", {0.2, 0.2, 0.4, 1024, 700}, 0.2, 0.2}}) {
+    const Window window = open(row.input);
+    ASSERT_TRUE(window);
+    const Image image = x.captureSettled(window);
+    EXPECT_GT(image.count(red), 200) << row.input;
+    EXPECT_TRUE(seenNear(image, row.view.x(row.crossX), row.view.y(row.crossY), black))
+        << row.input;
+    EXPECT_EQ(close(window).status, 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include "x_display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <png.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point after(double seconds) {
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+void pause(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace
+
+XvfbServer::XvfbServer() {
+  // Try display numbers from one that depends on the process, so that test
+  // processes running side by side rarely contend; a number already taken
+  // makes that server exit at once, and the next one is tried.
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    const int number = 100 + (getpid() + attempt * 7) % 800;
+    const std::string name = std::string(":").append(std::to_string(number));
+    const std::string socket = std::string("/tmp/.X11-unix/X").append(std::to_string(number));
+    if (access(socket.c_str(), F_OK) == 0) continue;
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      if (!getenv("XVFB_VERBOSE")) dup2(null, 2);
+      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const auto deadline = after(10);
+    while (Clock::now() < deadline) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;  // it gave up on this number
+      if (Display* d = XOpenDisplay(name.c_str())) {
+        XCloseDisplay(d);
+        name_ = name;
+        setenv("DISPLAY", name_.c_str(), 1);
+        return;
+      }
+      pause(20);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+}
+
+XvfbServer::~XvfbServer() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+int Image::count(Rgb colour) const {
+  int n = 0;
+  for (const Rgb& p : pixels) n += p == colour;
+  return n;
+}
+
+XClient::XClient() : display_(XOpenDisplay(nullptr)) {
+  if (!display_) throw std::runtime_error("cannot open the X display");
+}
+
+XClient::~XClient() { XCloseDisplay(display_); }
+
+std::string XClient::title(Window window) {
+  char* name = nullptr;
+  std::string result;
+  if (XFetchName(display_, window, &name) && name) result = name;
+  if (name) XFree(name);
+  return result;
+}
+
+Window XClient::findWindow(const std::string& wanted, double timeoutSeconds) {
+  const auto deadline = after(timeoutSeconds);
+  while (Clock::now() < deadline) {
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+      for (unsigned k = 0; k < count && !found; ++k) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display_, children[k], &attributes) &&
+            attributes.map_state == IsViewable && title(children[k]) == wanted) {
+          found = children[k];
+        }
+      }
+      if (children) XFree(children);
+    }
+    if (found) return found;
+    pause(20);
+  }
+  return 0;
+}
+
+Geometry XClient::geometry(Window window) {
+  XWindowAttributes a;
+  XGetWindowAttributes(display_, window, &a);
+  int x = 0, y = 0;
+  Window child;
+  XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+  return Geometry{x, y, a.width, a.height};
+}
+
+Image XClient::capture(Window window) {
+  XSync(display_, False);
+  const Geometry g = geometry(window);
+  Image image;
+  XImage* x = XGetImage(display_, window, 0, 0, unsigned(g.width), unsigned(g.height), AllPlanes,
+                        ZPixmap);
+  if (!x) return image;
+  image.width = g.width;
+  image.height = g.height;
+  image.pixels.reserve(std::size_t(g.width) * g.height);
+  for (int row = 0; row < g.height; ++row) {
+    for (int col = 0; col < g.width; ++col) {
+      const unsigned long p = XGetPixel(x, col, row);
+      image.pixels.push_back(Rgb{std::uint8_t((p & x->red_mask) >> 16),
+                                 std::uint8_t((p & x->green_mask) >> 8),
+                                 std::uint8_t(p & x->blue_mask)});
+    }
+  }
+  XDestroyImage(x);
+  return image;
+}
+
+Image XClient::captureSettled(Window window, double timeoutSeconds) {
+  const auto deadline = after(timeoutSeconds);
+  Image last = capture(window);
+  auto unchangedSince = Clock::now();
+  while (Clock::now() < deadline) {
+    pause(50);
+    Image next = capture(window);
+    const bool drawn = next.count(Rgb{0, 0, 0}) != int(next.pixels.size());
+    if (!(next == last) || !drawn) {
+      last = std::move(next);
+      unchangedSince = Clock::now();
+    } else if (Clock::now() - unchangedSince > std::chrono::milliseconds(500)) {
+      break;
+    }
+  }
+  return last;
+}
+
+void XClient::resize(Window window, int width, int height) {
+  XResizeWindow(display_, window, unsigned(width), unsigned(height));
+  XSync(display_, False);
+}
+
+void XClient::requestClose(Window window) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, window, False, NoEventMask, &event);
+  XSync(display_, False);
+}
+
+bool writePng(const Image& image, const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int row = 0; row < image.height; ++row) {
+    png_write_row(png, reinterpret_cast<png_const_bytep>(&image.pixels[std::size_t(row) * image.width]));
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
