@@ -24,7 +24,7 @@ namespace {
 constexpr float pointSize = 4;
 constexpr int circleVertices = 100;
 constexpr double circleStep = 0.06283185307179587;  // 2 pi / 100
-constexpr float lineReach = 100;  // a line is drawn this many directions each way
+constexpr float lineReach = 100;                    // a line is drawn this many directions each way
 
 // A figure whose colour code is not in the palette keeps the colour that is
 // current when it is drawn; until the first valid code of a frame that is the
@@ -55,7 +55,8 @@ struct Key {
   int colour;
   bool operator==(const Key& other) const {
     return colour == other.colour && vertices.size() == other.vertices.size() &&
-           std::memcmp(vertices.data(), other.vertices.data(), vertices.size() * sizeof(float)) == 0;
+           std::memcmp(vertices.data(), other.vertices.data(), vertices.size() * sizeof(float)) ==
+               0;
   }
 };
 
@@ -80,10 +81,9 @@ void circleVerticesOf(const Circle& c, std::vector<float>& out) {
 }
 
 void lineVerticesOf(const Line& l, std::vector<float>& out) {
-  out.insert(out.end(), {l.point.x + lineReach * l.direction.x,
-                         l.point.y + lineReach * l.direction.y,
-                         l.point.x - lineReach * l.direction.x,
-                         l.point.y - lineReach * l.direction.y});
+  out.insert(out.end(),
+             {l.point.x + lineReach * l.direction.x, l.point.y + lineReach * l.direction.y,
+              l.point.x - lineReach * l.direction.x, l.point.y - lineReach * l.direction.y});
 }
 
 void segmentVerticesOf(const Segment& s, std::vector<float>& out) {
@@ -125,8 +125,7 @@ void prepareList(const FigureList<Figure>& list, Shape shape, Vertices verticesO
     verticesOf(list[i], drawing.vertices);
     const int count = int(drawing.vertices.size() / 2) - first;
     Run* last = drawing.runs.empty() ? nullptr : &drawing.runs.back();
-    if (last && last->shape == shape && last->colour == colours[i] &&
-        shape != Shape::Circles) {
+    if (last && last->shape == shape && last->colour == colours[i] && shape != Shape::Circles) {
       last->vertexCount += count;
     } else {
       drawing.runs.push_back(Run{shape, colours[i], first, count});

@@ -7,4 +7,6 @@ extern const float palette[10][3];
 // included) change nothing, so the colour already current stays in force.
 void setColour(int code);
 
-inline bool isPaletteCode(int code) { return unsigned(code) < 10; }
+inline bool isPaletteCode(int code) {
+  return unsigned(code) < 10;
+}

@@ -1,10 +1,10 @@
 #include "input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 namespace {
 

@@ -11,9 +11,13 @@ namespace {
 // the unit the coordinates are written in.
 const float eps = std::bit_cast<float>(std::uint32_t{0x3727C5AC});
 
-bool samePosition(Point p, Point q) { return p.x == q.x && p.y == q.y; }
+bool samePosition(Point p, Point q) {
+  return p.x == q.x && p.y == q.y;
+}
 
-void exchangeAxes(Point& p) { std::swap(p.x, p.y); }
+void exchangeAxes(Point& p) {
+  std::swap(p.x, p.y);
+}
 
 }  // namespace
 

@@ -56,7 +56,9 @@ int distinctColours(const std::vector<unsigned char>& frame) {
   return int(seen.size());
 }
 
-Segment seg(float x1, float y1, float x2, float y2) { return Segment(Point(x1, y1), Point(x2, y2)); }
+Segment seg(float x1, float y1, float x2, float y2) {
+  return Segment(Point(x1, y1), Point(x2, y2));
+}
 
 void clearScene() {
   scene.points.clear();
@@ -71,7 +73,9 @@ struct Scene {
   int coloursAtLeast;  // the picture is not trivial
 };
 
-void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Scene& s, std::ostream* os) {
+  *os << s.name;
+}
 
 class SamePixels : public testing::TestWithParam<Scene> {};
 
@@ -108,83 +112,82 @@ void append(FigureList<Segment>& list, Segment s, int colour) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenes, SamePixels,
-    testing::Values(
-        Scene{"empty", [] {}, 1},
-        Scene{"repeats",
-              [] {
-                for (int k = 0; k < 500; ++k) {
-                  ASSERT_TRUE(addSegment(seg(0, 0, 10, 7), Red));
-                  ASSERT_TRUE(addSegment(seg(0, 7, 10, 0), Red));
-                  ASSERT_TRUE(addPoint(Point(5, 3.5f), Black));
-                }
-              },
-              3},
-        // A green segment over a red one, then the red one again: the last
-        // red must win where they overlap.
-        Scene{"overlapping colours",
-              [] {
-                append(scene.segments, seg(0, 0, 10, 0), Red);
-                append(scene.segments, seg(2, 0, 8, 0), Green);
-                append(scene.segments, seg(0, 0, 10, 0), Red);
-                append(scene.segments, seg(5, 0, 5, 7), Blue);
-                append(scene.segments, seg(2, 0, 8, 0), Green);
-                append(scene.segments, seg(5, 0, 5, 7), Yellow);
-                ASSERT_TRUE(addPoint(Point(5, 0), Black));
-                ASSERT_TRUE(addPoint(Point(5, 0), White));
-              },
-              5},
-        Scene{"codes outside the palette",
-              [] {
-                append(scene.segments, seg(0, 1, 10, 1), 10);  // first frame white
-                append(scene.segments, seg(0, 2, 10, 2), -1);
-                append(scene.segments, seg(0, 3, 10, 3), Magenta);
-                append(scene.segments, seg(0, 4, 10, 4), 12);  // magenta
-                append(scene.segments, seg(0, 1, 10, 1), 10);  // magenta now
-                append(scene.segments, seg(0, 5, 10, 5), Cyan);
-                append(scene.segments, seg(0, 2, 10, 2), -1);  // cyan
-                Point p(3, 6);
-                p.colour = 99;  // cyan, the colour the segments ended with
-                ASSERT_TRUE(scene.points.append(p));
-              },
-              3},
-        Scene{"circles and lines",
-              [] {
-                Circle c;
-                c.centre = Point(5, 3.5f);
-                c.radius = 3;
-                c.colour = Purple;
-                ASSERT_TRUE(scene.circles.append(c));
-                c.radius = 2;
-                c.colour = 77;  // purple
-                ASSERT_TRUE(scene.circles.append(c));
-                ASSERT_TRUE(scene.circles.append(scene.circles[0]));
-                Line l;
-                l.point = Point(5, 3.5f);
-                l.direction = Point(0.01f, 0.02f);
-                l.colour = Orange;
-                ASSERT_TRUE(scene.lines.append(l));
-                l.colour = -5;
-                l.direction = Point(0.02f, -0.01f);
-                ASSERT_TRUE(scene.lines.append(l));
-                ASSERT_TRUE(addSegment(seg(1, 1, 9, 6), Red));
-              },
-              4},
-        Scene{"random segments through the pair loop",
-              [] {
-                std::mt19937 random(7);
-                std::uniform_real_distribution<float> coordinate(0, 10);
-                SegmentArray array;
-                std::vector<Segment> segments(60);
-                for (Segment& s : segments) {
-                  s = seg(coordinate(random), coordinate(random) * 0.7f, coordinate(random),
-                          coordinate(random) * 0.7f);
-                }
-                array.items = segments.data();
-                array.count = int(segments.size());
-                auto out = std::make_unique<ReportBuffer>(-1);
-                ASSERT_EQ(reportPairs(array, *out), LoopOutcome::Done);
-              },
-              3}),
+    testing::Values(Scene{"empty", [] {}, 1},
+                    Scene{"repeats",
+                          [] {
+                            for (int k = 0; k < 500; ++k) {
+                              ASSERT_TRUE(addSegment(seg(0, 0, 10, 7), Red));
+                              ASSERT_TRUE(addSegment(seg(0, 7, 10, 0), Red));
+                              ASSERT_TRUE(addPoint(Point(5, 3.5f), Black));
+                            }
+                          },
+                          3},
+                    // A green segment over a red one, then the red one again: the last
+                    // red must win where they overlap.
+                    Scene{"overlapping colours",
+                          [] {
+                            append(scene.segments, seg(0, 0, 10, 0), Red);
+                            append(scene.segments, seg(2, 0, 8, 0), Green);
+                            append(scene.segments, seg(0, 0, 10, 0), Red);
+                            append(scene.segments, seg(5, 0, 5, 7), Blue);
+                            append(scene.segments, seg(2, 0, 8, 0), Green);
+                            append(scene.segments, seg(5, 0, 5, 7), Yellow);
+                            ASSERT_TRUE(addPoint(Point(5, 0), Black));
+                            ASSERT_TRUE(addPoint(Point(5, 0), White));
+                          },
+                          5},
+                    Scene{"codes outside the palette",
+                          [] {
+                            append(scene.segments, seg(0, 1, 10, 1), 10);  // first frame white
+                            append(scene.segments, seg(0, 2, 10, 2), -1);
+                            append(scene.segments, seg(0, 3, 10, 3), Magenta);
+                            append(scene.segments, seg(0, 4, 10, 4), 12);  // magenta
+                            append(scene.segments, seg(0, 1, 10, 1), 10);  // magenta now
+                            append(scene.segments, seg(0, 5, 10, 5), Cyan);
+                            append(scene.segments, seg(0, 2, 10, 2), -1);  // cyan
+                            Point p(3, 6);
+                            p.colour = 99;  // cyan, the colour the segments ended with
+                            ASSERT_TRUE(scene.points.append(p));
+                          },
+                          3},
+                    Scene{"circles and lines",
+                          [] {
+                            Circle c;
+                            c.centre = Point(5, 3.5f);
+                            c.radius = 3;
+                            c.colour = Purple;
+                            ASSERT_TRUE(scene.circles.append(c));
+                            c.radius = 2;
+                            c.colour = 77;  // purple
+                            ASSERT_TRUE(scene.circles.append(c));
+                            ASSERT_TRUE(scene.circles.append(scene.circles[0]));
+                            Line l;
+                            l.point = Point(5, 3.5f);
+                            l.direction = Point(0.01f, 0.02f);
+                            l.colour = Orange;
+                            ASSERT_TRUE(scene.lines.append(l));
+                            l.colour = -5;
+                            l.direction = Point(0.02f, -0.01f);
+                            ASSERT_TRUE(scene.lines.append(l));
+                            ASSERT_TRUE(addSegment(seg(1, 1, 9, 6), Red));
+                          },
+                          4},
+                    Scene{"random segments through the pair loop",
+                          [] {
+                            std::mt19937 random(7);
+                            std::uniform_real_distribution<float> coordinate(0, 10);
+                            SegmentArray array;
+                            std::vector<Segment> segments(60);
+                            for (Segment& s : segments) {
+                              s = seg(coordinate(random), coordinate(random) * 0.7f,
+                                      coordinate(random), coordinate(random) * 0.7f);
+                            }
+                            array.items = segments.data();
+                            array.count = int(segments.size());
+                            auto out = std::make_unique<ReportBuffer>(-1);
+                            ASSERT_EQ(reportPairs(array, *out), LoopOutcome::Done);
+                          },
+                          3}),
     [](const auto& info) {
       std::string name;
       for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';

@@ -7,7 +7,9 @@
 
 namespace {
 
-Input parse(const std::string& text) { return parseSegments(text.data(), text.size()); }
+Input parse(const std::string& text) {
+  return parseSegments(text.data(), text.size());
+}
 
 std::string records(int count) {
   std::string text;
@@ -33,8 +35,8 @@ TEST(SegmentArray, GrowsInSteps) {
 }
 
 TEST(Records, ShortLastRecordIsPaddedWithZeros) {
-  for (const auto& [text, numbers] : {std::pair{"1 2 3 4 5", 1}, std::pair{"1 2 3 4 5 6", 2},
-                                      std::pair{"1 2 3 4 5 6 7", 3}}) {
+  for (const auto& [text, numbers] :
+       {std::pair{"1 2 3 4 5", 1}, std::pair{"1 2 3 4 5 6", 2}, std::pair{"1 2 3 4 5 6 7", 3}}) {
     Input input = parse(text);
     ASSERT_EQ(input.outcome, ReadOutcome::Segments);
     ASSERT_EQ(input.segments.count, 2);
@@ -70,9 +72,9 @@ TEST(Records, MalformedTokensNameTheirSegment) {
     int segment;
     const char* token;
   };
-  for (const Row row : {Row{"x", 0, "x"}, Row{"1 2 3 4 5 6 7 8 9 nan", 2, "nan"},
-                        Row{"1 2 3 1e39", 0, "1e39"}, Row{"1 2 3 4 0x", 1, "0x"},
-                        Row{"1 2 3 4 5 6 7 INF", 1, "INF"}}) {
+  for (const Row row :
+       {Row{"x", 0, "x"}, Row{"1 2 3 4 5 6 7 8 9 nan", 2, "nan"}, Row{"1 2 3 1e39", 0, "1e39"},
+        Row{"1 2 3 4 0x", 1, "0x"}, Row{"1 2 3 4 5 6 7 INF", 1, "INF"}}) {
     Input input = parse(row.text);
     EXPECT_EQ(input.outcome, ReadOutcome::Malformed) << row.text;
     EXPECT_EQ(input.badSegment, row.segment) << row.text;

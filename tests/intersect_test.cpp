@@ -9,9 +9,13 @@
 
 namespace {
 
-Segment seg(float x1, float y1, float x2, float y2) { return Segment(Point(x1, y1), Point(x2, y2)); }
+Segment seg(float x1, float y1, float x2, float y2) {
+  return Segment(Point(x1, y1), Point(x2, y2));
+}
 
-Segment reversed(Segment s) { return Segment(s.B, s.A); }
+Segment reversed(Segment s) {
+  return Segment(s.B, s.A);
+}
 
 struct Case {
   const char* name;
@@ -21,7 +25,9 @@ struct Case {
   std::optional<Point> crossing = std::nullopt;  // checked on PointIntersection
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Classification : public testing::TestWithParam<Case> {};
 
@@ -46,8 +52,7 @@ TEST_P(Classification, MatchesTheRules) {
 INSTANTIATE_TEST_SUITE_P(
     Segments, Classification,
     testing::Values(
-        Case{"interior crossing", seg(0, 0, 4, 4), seg(0, 4, 4, 0), PointIntersection,
-             Point(2, 2)},
+        Case{"interior crossing", seg(0, 0, 4, 4), seg(0, 4, 4, 0), PointIntersection, Point(2, 2)},
         Case{"shared end, not parallel", seg(0, 0, 2, 0), seg(2, 0, 2, 3), PointIntersection,
              Point(2, 0)},
         Case{"shared end, second first", seg(2, 0, 2, 3), seg(0, 0, 2, 0), PointIntersection,
@@ -90,8 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"zero-length first above the y-range", seg(1, 5, 1, 5), seg(0, 0, 4, 4),
              NoIntersection},
         Case{"two zero-length at one point", seg(1, 1, 1, 1), seg(1, 1, 1, 1), NoIntersection},
-        Case{"zero-length second off the line", seg(0, 0, 4, 0), seg(2, 1, 2, 1),
-             NoIntersection},
+        Case{"zero-length second off the line", seg(0, 0, 4, 0), seg(2, 1, 2, 1), NoIntersection},
         Case{"zero-length second inside", seg(0, 0, 4, 0), seg(2, 0, 2, 0), Overlap},
         Case{"zero-length second at the lower end", seg(4, 0, 0, 0), seg(0, 0, 0, 0), Overlap},
         Case{"zero-length second at the upper end", seg(0, 0, 4, 0), seg(4, 0, 4, 0),
@@ -105,8 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
              seg(0, 0, 100, 0.174533f), Overlap},
         Case{"0.3 degrees apart crosses", seg(0, 0, 100, 0), seg(0, -0.261799f, 100, 0.261799f),
              PointIntersection, Point(50, 0)},
-        Case{"near-parallel on a distinct line", seg(0, 0, 100, 0),
-             seg(0, 1, 100, 1.0872665f), NoIntersection},
+        Case{"near-parallel on a distinct line", seg(0, 0, 100, 0), seg(0, 1, 100, 1.0872665f),
+             NoIntersection},
         // The tolerance is relative: the same shapes at another scale agree.
         Case{"tiny crossing", seg(0, 0, 4e-6f, 4e-6f), seg(0, 4e-6f, 4e-6f, 0), PointIntersection,
              Point(2e-6f, 2e-6f)},
@@ -133,8 +137,7 @@ TEST(Tolerance, ComparisonIsStrict) {
   EXPECT_GT(lhs, rhs);
   const float below = std::nextafter(h, 0.0f);
   EXPECT_LE(double(below) * below, double(eps) * (1.0 + double(below) * below));
-  EXPECT_NE(intersectSegments(seg(0, 0, 1, 0), seg(0, 0, 1, below), &crossing),
-            PointIntersection);
+  EXPECT_NE(intersectSegments(seg(0, 0, 1, 0), seg(0, 0, 1, below), &crossing), PointIntersection);
 }
 
 }  // namespace

@@ -30,11 +30,14 @@ void TempDir::write(const std::string& name, const std::string& content) const {
   std::ofstream(path + "/" + name, std::ios::binary) << content;
 }
 
-const char* programPath() { return SEGMENTS_PROGRAM; }
+const char* programPath() {
+  return SEGMENTS_PROGRAM;
+}
 
 RunningProgram startProgram(const std::string& workDir, const RunOptions& options) {
   int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe failed");
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
+    throw std::runtime_error("pipe failed");
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
@@ -66,7 +69,8 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
   // Standard input is small; a closed pipe after it reads as end of input.
   signal(SIGPIPE, SIG_IGN);
   if (!options.stdinText.empty()) {
-    [[maybe_unused]] ssize_t ignored = ::write(in[1], options.stdinText.data(), options.stdinText.size());
+    [[maybe_unused]] ssize_t ignored =
+        ::write(in[1], options.stdinText.data(), options.stdinText.size());
   }
   close(in[1]);
   return RunningProgram{pid, out[0], err[0], options.timeoutSeconds};
@@ -75,8 +79,8 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
 RunResult finishProgram(RunningProgram& program) {
   const pid_t pid = program.pid;
   RunResult result;
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration<double>(program.timeoutSeconds);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(program.timeoutSeconds);
   pollfd fds[2] = {{program.outFd, POLLIN, 0}, {program.errFd, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;

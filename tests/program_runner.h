@@ -24,8 +24,8 @@ struct RunOptions {
 };
 
 struct RunResult {
-  int status = -1;    // exit status, or -1 when killed by a signal
-  int signal = 0;     // the signal that ended it, if any
+  int status = -1;  // exit status, or -1 when killed by a signal
+  int signal = 0;   // the signal that ended it, if any
   bool timedOut = false;
   std::string out;
   std::string err;

@@ -24,7 +24,9 @@ struct Case {
   std::string errContains = "";
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Report : public testing::TestWithParam<Case> {};
 
@@ -48,8 +50,7 @@ std::string malformed(int segment, const std::string& token) {
 INSTANTIATE_TEST_SUITE_P(
     Inputs, Report,
     testing::Values(
-        Case{"empty", "", noData, 0},
-        Case{"only_whitespace", " \n\t\r\n\f\v ", noData, 0},
+        Case{"empty", "", noData, 0}, Case{"only_whitespace", " \n\t\r\n\f\v ", noData, 0},
         Case{"only_a_byte_order_mark", "\xEF\xBB\xBF\n", noData, 0},
         Case{"one_segment", "1 2 3 4\n", "", windowCannotOpen},
         Case{"worked_example_on_one_line", "0 0 4 4 0 4 4 0", crossing01, windowCannotOpen},
@@ -60,14 +61,15 @@ INSTANTIATE_TEST_SUITE_P(
              windowCannotOpen},
         Case{"crlf_line_endings", "0 0 4 4\r\n0 4 4 0\r\n", crossing01, windowCannotOpen},
         Case{"lone_cr_line_endings", "0 0 4 4\r0 4 4 0\r", crossing01, windowCannotOpen},
-        Case{"tabs_and_form_feeds", "0\t0\f4\v4\n\n\n  0 4\t\t4 0", crossing01,
-             windowCannotOpen},
-        Case{"byte_order_mark", "\xEF\xBB\xBF" "0 0 4 4\n0 4 4 0\n", crossing01,
-             windowCannotOpen},
+        Case{"tabs_and_form_feeds", "0\t0\f4\v4\n\n\n  0 4\t\t4 0", crossing01, windowCannotOpen},
+        Case{"byte_order_mark",
+             "\xEF\xBB\xBF"
+             "0 0 4 4\n0 4 4 0\n",
+             crossing01, windowCannotOpen},
         Case{"hexadecimal_and_plus_signs", "0x0 +0 0x1p2 +4e0\n0 4 4 0", crossing01,
              windowCannotOpen},
-        Case{"short_last_record_padded_with_zeros", "0 0 4 4\n1 2\n", crossing01,
-             windowCannotOpen, "Duz 1"},
+        Case{"short_last_record_padded_with_zeros", "0 0 4 4\n1 2\n", crossing01, windowCannotOpen,
+             "Duz 1"},
         Case{"word", "abc", malformed(0, "abc"), 2},
         Case{"word_in_second_record", "0 0 4 4\n0 4 x 0\n", malformed(1, "x"), 2},
         Case{"number_with_trailing_letters", "0 0 4 4 1.5abc 0 0 0", malformed(1, "1.5abc"), 2},
@@ -79,7 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ends_in_the_middle_of_a_number", "0 0 4 4 0 4 4 1e", malformed(1, "1e"), 2},
         Case{"long_token_cut_to_40", "0 0 4 4 " + std::string(60, 'z'),
              malformed(1, std::string(40, 'z')), 2},
-        Case{"nul_byte", "0 0 4 4 0\0" "4 4 0"s, malformed(1, "0\\x004"), 2},
+        Case{"nul_byte",
+             "0 0 4 4 0\0"
+             "4 4 0"s,
+             malformed(1, "0\\x004"), 2},
         Case{"control_bytes_are_escaped", "\x1b[31m", malformed(0, "\\x1B[31m"), 2}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -17,7 +17,9 @@ class SceneTest : public testing::Test {
   void TearDown() override { SetUp(); }
 };
 
-Segment seg(float x1, float y1, float x2, float y2) { return Segment(Point(x1, y1), Point(x2, y2)); }
+Segment seg(float x1, float y1, float x2, float y2) {
+  return Segment(Point(x1, y1), Point(x2, y2));
+}
 
 struct CornerCase {
   const char* name;
@@ -26,7 +28,9 @@ struct CornerCase {
   Point min, max;
 };
 
-void PrintTo(const CornerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CornerCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Corners : public SceneTest, public testing::WithParamInterface<CornerCase> {};
 
@@ -41,18 +45,16 @@ TEST_P(Corners, BoundTheDataAndTheFixedStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scene, Corners,
-    testing::Values(CornerCase{"nothing added", {}, {}, Point(1024, 700), Point(0, 0)},
-                    CornerCase{"worked example", {seg(0, 0, 4, 4)}, {}, Point(0, 0), Point(4, 4)},
-                    CornerCase{"far away", {seg(2000, 2000, 3000, 3000)}, {}, Point(1024, 700),
-                               Point(3000, 3000)},
-                    CornerCase{"negative point", {}, {Point(-5, -3)}, Point(-5, -3), Point(0, 0)},
-                    CornerCase{"end points in either order",
-                               {seg(10, -1, -2, 20)},
-                               {},
-                               Point(-2, -1),
-                               Point(10, 20)},
-                    CornerCase{"inside the start box", {seg(100, 100, 200, 50)}, {},
-                               Point(100, 50), Point(200, 100)}),
+    testing::Values(
+        CornerCase{"nothing added", {}, {}, Point(1024, 700), Point(0, 0)},
+        CornerCase{"worked example", {seg(0, 0, 4, 4)}, {}, Point(0, 0), Point(4, 4)},
+        CornerCase{
+            "far away", {seg(2000, 2000, 3000, 3000)}, {}, Point(1024, 700), Point(3000, 3000)},
+        CornerCase{"negative point", {}, {Point(-5, -3)}, Point(-5, -3), Point(0, 0)},
+        CornerCase{
+            "end points in either order", {seg(10, -1, -2, 20)}, {}, Point(-2, -1), Point(10, 20)},
+        CornerCase{
+            "inside the start box", {seg(100, 100, 200, 50)}, {}, Point(100, 50), Point(200, 100)}),
     [](const auto& info) {
       std::string name;
       for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';

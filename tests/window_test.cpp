@@ -148,9 +148,9 @@ TEST_F(WindowTest, ShowsScenesFarAndNear) {
   };
   // Thousands: corners (1000, 700) and (3000, 3000), dist 4000.
   // Tenths: corners (0, 0) and (0.4, 0.4), dist 0.4.
-  for (const Row& row : {Row{"1000 1000 3000 3000 1000 3000 3000 1000", {2000, 1850, 4000, 1024, 700},
-                             2000, 2000},
-                         Row{"0 0 0.4 0.4 0 0.4 0.4 0", {0.2, 0.2, 0.4, 1024, 700}, 0.2, 0.2}}) {
+  for (const Row& row :
+       {Row{"1000 1000 3000 3000 1000 3000 3000 1000", {2000, 1850, 4000, 1024, 700}, 2000, 2000},
+        Row{"0 0 0.4 0.4 0 0.4 0.4 0", {0.2, 0.2, 0.4, 1024, 700}, 0.2, 0.2}}) {
     const Window window = open(row.input);
     ASSERT_TRUE(window);
     const Image image = x.captureSettled(window);

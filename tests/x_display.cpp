@@ -83,7 +83,9 @@ XClient::XClient() : display_(XOpenDisplay(nullptr)) {
   if (!display_) throw std::runtime_error("cannot open the X display");
 }
 
-XClient::~XClient() { XCloseDisplay(display_); }
+XClient::~XClient() {
+  XCloseDisplay(display_);
+}
 
 std::string XClient::title(Window window) {
   char* name = nullptr;
@@ -128,8 +130,8 @@ Image XClient::capture(Window window) {
   XSync(display_, False);
   const Geometry g = geometry(window);
   Image image;
-  XImage* x = XGetImage(display_, window, 0, 0, unsigned(g.width), unsigned(g.height), AllPlanes,
-                        ZPixmap);
+  XImage* x =
+      XGetImage(display_, window, 0, 0, unsigned(g.width), unsigned(g.height), AllPlanes, ZPixmap);
   if (!x) return image;
   image.width = g.width;
   image.height = g.height;
@@ -197,7 +199,8 @@ bool writePng(const Image& image, const std::string& path) {
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int row = 0; row < image.height; ++row) {
-    png_write_row(png, reinterpret_cast<png_const_bytep>(&image.pixels[std::size_t(row) * image.width]));
+    png_write_row(png,
+                  reinterpret_cast<png_const_bytep>(&image.pixels[std::size_t(row) * image.width]));
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
