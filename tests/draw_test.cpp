@@ -3,6 +3,8 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <random>
 #include <vector>
 
@@ -27,6 +29,12 @@ class GlWindow : public testing::Environment {
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(width, height);
     glutCreateWindow("draw test");
+    // Let the window be mapped and sized before anything is drawn into it.
+    glutDisplayFunc([] {});
+    for (int k = 0; k < 20; ++k) {
+      glutMainLoopEvent();
+      usleep(10000);
+    }
     glClearColor(0.9f, 0.9f, 0.8f, 0.0f);
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);

@@ -27,6 +27,15 @@ void pause(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+int lockOwner(int display) {
+  std::FILE* lock = std::fopen(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), "r");
+  if (!lock) return -1;
+  int pid = -1;
+  if (std::fscanf(lock, "%d", &pid) != 1) pid = -1;
+  std::fclose(lock);
+  return pid;
+}
+
 }  // namespace
 
 XvfbServer::XvfbServer() {
@@ -45,14 +54,17 @@ XvfbServer::XvfbServer() {
       dup2(null, 1);
       if (!getenv("XVFB_VERBOSE")) dup2(null, 2);
       execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
+             "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     const auto deadline = after(10);
     while (Clock::now() < deadline) {
       if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;  // it gave up on this number
+      // Up, and ours: the server's lock file holds the pid of the server
+      // that took the number (another test's server may have won it).
       if (Display* d = XOpenDisplay(name.c_str())) {
         XCloseDisplay(d);
+        if (lockOwner(number) != pid_) break;
         name_ = name;
         setenv("DISPLAY", name_.c_str(), 1);
         return;
