@@ -2,6 +2,7 @@
 // the result in a window.
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "input.h"
 #include "memory.h"
 #include "pairs.h"
+#include "progress.h"
 #include "report.h"
 
 namespace {
@@ -27,21 +29,28 @@ void awaitTwoCharacters() {
   std::getchar();
 }
 
+int failToWrite(int error) {
+  std::fprintf(stderr, "Greska! Izvestaj nije moguce ispisati: %s\n", std::strerror(error));
+  return cannotWrite;
+}
+
+// Ends a path that printed a message on standard output: a message that could
+// not be written is a failure of its own.
+int afterMessage(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return failToWrite(errno ? errno : EIO);
+  return status;
+}
+
 int failToOpen() {
   std::printf("Greska! Ne mogu da otvorim ulazni fajl.\n");
-  std::fflush(stdout);
+  const int status = afterMessage(cannotOpen);
   awaitTwoCharacters();
-  return cannotOpen;
+  return status;
 }
 
 int failOutOfMemory() {
   std::fprintf(stderr, "Greska! Nema dovoljno memorije.\n");
   return outOfMemory;
-}
-
-int failToWrite(int error) {
-  std::fprintf(stderr, "Greska! Izvestaj nije moguce ispisati: %s\n", std::strerror(error));
-  return cannotWrite;
 }
 
 // Printable form of a token from the file: control bytes are shown as \xHH so
@@ -93,11 +102,11 @@ int main(int argc, char** argv) {
       return failToOpen();
     case ReadOutcome::NoData:
       std::printf("Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
-      return 0;
+      return afterMessage(0);
     case ReadOutcome::Malformed:
       std::printf("Greska! Neispravan podatak za duz %d u ulaznom fajlu: %s\n", input.badSegment,
                   printable(input.badToken).c_str());
-      return malformedInput;
+      return afterMessage(malformedInput);
     case ReadOutcome::OutOfMemory:
       return failOutOfMemory();
     case ReadOutcome::Segments:
@@ -111,7 +120,9 @@ int main(int argc, char** argv) {
   }
   if (!sceneFits(input.segments.count)) return outOfMemory;
 
-  const LoopOutcome outcome = reportPairs(input.segments, report);
+  Progress progress = startProgress(minimumSceneBytes(input.segments.count) / sizeof(Segment));
+  const LoopOutcome outcome = reportPairs(input.segments, report, &progress);
+  endProgress(progress);
   const bool written = flushReport(report);
   if (outcome == LoopOutcome::OutOfMemory) return failOutOfMemory();
   if (!written) return failToWrite(report.error);

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +40,15 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
     throw std::runtime_error("pipe failed");
+  if (options.stderrTerminal) {
+    // The terminal's master side replaces the pipe's read end.
+    close(err[0]);
+    close(err[1]);
+    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0)
+      throw std::runtime_error("openpty failed");
+    fcntl(err[0], F_SETFD, FD_CLOEXEC);
+    fcntl(err[1], F_SETFD, FD_CLOEXEC);
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
@@ -58,6 +69,10 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
       } else {
         setenv(name.c_str(), value.c_str(), 1);
       }
+    }
+    if (options.dataLimit) {
+      const rlimit limit{options.dataLimit, options.dataLimit};
+      setrlimit(RLIMIT_DATA, &limit);
     }
     if (chdir(workDir.c_str()) != 0) _exit(127);
     execl(programPath(), programPath(), static_cast<char*>(nullptr));
@@ -96,7 +111,7 @@ RunResult finishProgram(RunningProgram& program) {
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP))) continue;
       char buffer[65536];
-      const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
+      const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);  // EIO: terminal hung up
       if (n > 0) {
         sinks[k]->append(buffer, std::size_t(n));
       } else {

@@ -20,6 +20,8 @@ struct RunOptions {
   std::map<std::string, std::string> env{};  // set in the child ("" value: unset)
   std::string stdoutPath{};                  // if set, standard output goes to this file
   bool closeStdout = false;                  // start with standard output closed
+  bool stderrTerminal = false;               // standard error is a pseudo-terminal
+  unsigned long long dataLimit = 0;          // RLIMIT_DATA in bytes, if not 0
   double timeoutSeconds = 20;                // killed after this; `timedOut` tells
 };
 

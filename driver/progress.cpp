@@ -1,0 +1,52 @@
+#include "progress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr double firstLook = 0.25;       // seconds before the pace is judged
+constexpr double worthShowing = 1.0;     // expected loop time that earns a line
+constexpr double refreshInterval = 0.2;  // seconds between updates
+
+double now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+Progress startProgress(std::uint64_t totalPairs) {
+  Progress progress;
+  progress.enabled = totalPairs > 0 && isatty(STDERR_FILENO);
+  progress.totalPairs = totalPairs;
+  progress.started = progress.lastShown = now();
+  return progress;
+}
+
+void showProgress(Progress& progress, std::uint64_t pairsDone) {
+  if (!progress.enabled || pairsDone == 0) return;
+  const double t = now();
+  const double elapsed = t - progress.started;
+  if (elapsed < firstLook || t - progress.lastShown < refreshInterval) return;
+  const double pace = double(pairsDone) / elapsed;  // pairs per second
+  const double left = double(progress.totalPairs - pairsDone) / pace;
+  if (progress.shownWidth == 0 && elapsed + left < worthShowing) {
+    progress.enabled = false;  // a short loop: never show anything
+    return;
+  }
+  const int width =
+      std::fprintf(stderr, "\r%3d%%  %.1f miliona parova/s  jos oko %.0f s ",
+                   int(100.0 * double(pairsDone) / double(progress.totalPairs)), pace / 1e6, left);
+  if (width > progress.shownWidth) progress.shownWidth = width;
+  progress.lastShown = t;
+}
+
+void endProgress(Progress& progress) {
+  if (progress.shownWidth == 0) return;
+  std::fprintf(stderr, "\r%*s\r", progress.shownWidth, "");
+  progress.shownWidth = 0;
+}

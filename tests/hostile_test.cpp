@@ -1,0 +1,186 @@
+// Whatever a file or the environment throws at the program, it ends with the
+// right report or a clear error: no hang, no crash, nothing lost.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <random>
+#include <string>
+
+#include "program_runner.h"
+
+namespace {
+
+const RunOptions headless{.env = {{"DISPLAY", ""}}};
+constexpr int windowCannotOpen = 1;
+
+int lineCount(const std::string& text) {
+  return int(std::count(text.begin(), text.end(), '\n'));
+}
+
+// n segments, all pairwise distinct, in a few thousand bytes per hundred.
+std::string randomSegments(int n, unsigned seed = 1) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<float> coordinate(0, 1000);
+  std::string text;
+  for (int k = 0; k < 4 * n; ++k) text += std::to_string(coordinate(random)) + " ";
+  return text;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+TEST(HostileFiles, BinaryGarbageIsMalformed) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::mt19937 random(seed);
+    std::string garbage(4096, '\0');
+    for (char& c : garbage) c = char(random());
+    const RunResult r = runOnInput(garbage, headless);
+    ASSERT_FALSE(r.timedOut);
+    // Either the first token is already not a number, or a later one is.
+    EXPECT_EQ(r.status, 2) << "seed " << seed;
+    EXPECT_TRUE(startsWith(r.out, "Greska! Neispravan podatak za duz ")) << r.out;
+    EXPECT_EQ(lineCount(r.out), 1);
+  }
+}
+
+TEST(HostileFiles, HugeTokensEndCleanly) {
+  // 10 MB of digits: one number far beyond the float range.
+  const RunResult huge = runOnInput(std::string(10 << 20, '7'), headless);
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_EQ(huge.out,
+            "Greska! Neispravan podatak za duz 0 u ulaznom fajlu: " + std::string(40, '7') + "\n");
+
+  // 10,000 digits that make an ordinary number.
+  const RunResult longNumber =
+      runOnInput("0." + std::string(10000, '3') + " 0 1 1\n0 1 1 0\n", headless);
+  EXPECT_EQ(longNumber.out, "Duzi 0 i 1 imaju presecnu tacku\n");
+  EXPECT_EQ(longNumber.status, windowCannotOpen);
+}
+
+TEST(HostileFiles, FourThousandNumbersOnOneLine) {
+  const RunResult r = runOnInput(randomSegments(1000), headless);
+  EXPECT_EQ(r.status, windowCannotOpen);
+  EXPECT_EQ(lineCount(r.out), 1000 * 999 / 2);
+  EXPECT_TRUE(startsWith(r.out, "Duzi 0 i 1 "));
+  EXPECT_NE(r.out.find("\nDuzi 998 i 999 "), std::string::npos);
+}
+
+TEST(HostileFiles, UnreadableFileIsAnOpenFailure) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  TempDir dir;
+  dir.write("test.txt", "0 0 4 4 0 4 4 0");
+  chmod((dir.path + "/test.txt").c_str(), 0);
+  const RunResult r = runProgram(dir.path, {.stdinText = "\n\n"});
+  EXPECT_EQ(r.out, "Greska! Ne mogu da otvorim ulazni fajl.\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+// Output that cannot be written is a failure, with no window opened.
+TEST(Output, WriteFailuresAreReported) {
+  struct Row {
+    const char* name;
+    std::string input;
+    RunOptions options;
+  };
+  const std::string worked = "0 0 4 4 0 4 4 0";
+  const Row rows[] = {
+      {"report to a full device", worked, {.stdoutPath = "/dev/full"}},
+      {"report to a closed output", worked, {.closeStdout = true}},
+      {"message to a full device", "", {.stdoutPath = "/dev/full"}},
+      {"long report to a full device", randomSegments(300), {.stdoutPath = "/dev/full"}},
+  };
+  for (const Row& row : rows) {
+    RunOptions options = row.options;
+    options.env["DISPLAY"] = ":31999";  // would fail differently if it got that far
+    const RunResult r = runOnInput(row.input, options);
+    EXPECT_EQ(r.status, 3) << row.name << ": " << r.err;
+    EXPECT_TRUE(startsWith(r.err, "Greska! Izvestaj nije moguce ispisati: ")) << row.name;
+  }
+}
+
+TEST(Output, ReaderThatGoesAwayEndsTheRunQuietly) {
+  TempDir dir;
+  dir.write("test.txt", randomSegments(1000));
+  dir.write("run.sh", "DISPLAY= '" + std::string(programPath()) +
+                          "' 2>err.txt | head -1 >/dev/null\n"
+                          "echo ${PIPESTATUS[0]} >status.txt\n");
+  ASSERT_EQ(std::system(("cd '" + dir.path + "' && bash run.sh").c_str()), 0);
+  std::FILE* f = std::fopen((dir.path + "/status.txt").c_str(), "r");
+  ASSERT_TRUE(f);
+  int code = 0;
+  ASSERT_EQ(std::fscanf(f, "%d", &code), 1);
+  std::fclose(f);
+  EXPECT_EQ(code, 128 + SIGPIPE);
+  struct stat errors {};
+  ASSERT_EQ(stat((dir.path + "/err.txt").c_str(), &errors), 0);
+  EXPECT_EQ(errors.st_size, 0) << "nothing on standard error";
+}
+
+#ifndef SEGMENTS_SANITIZED  // the sanitizers' shadow memory does not fit such limits
+// The scene needs at least 28 bytes per pair before the loop starts: an input
+// whose minimum does not fit is refused at once, and one that fits runs.
+TEST(Memory, InputsTooLargeAreRefusedBeforeTheReport) {
+  const unsigned long long limit = 96ull << 20;
+  const RunResult tooLarge =
+      runOnInput(randomSegments(3000), {.env = {{"DISPLAY", ""}}, .dataLimit = limit});
+  EXPECT_EQ(tooLarge.status, 255);
+  EXPECT_EQ(tooLarge.out, "");
+  EXPECT_NE(tooLarge.err.find("za 3000 duzi"), std::string::npos) << tooLarge.err;
+  EXPECT_NE(tooLarge.err.find("staje oko 2"), std::string::npos) << tooLarge.err;  // ~2,600
+
+  const RunResult fits =
+      runOnInput(randomSegments(1000), {.env = {{"DISPLAY", ""}}, .dataLimit = limit});
+  EXPECT_EQ(fits.status, windowCannotOpen) << fits.err;
+  EXPECT_EQ(lineCount(fits.out), 1000 * 999 / 2);
+}
+
+// A fan of segments through one point: every pair crosses and stores 68
+// bytes instead of the 28 foreseen. Memory runs out inside the loop; the
+// lines written so far stay written, whole.
+TEST(Memory, ExhaustionInsideTheLoopKeepsTheLinesWritten) {
+  std::string fan;
+  const int n = 800;
+  for (int k = 0; k < n; ++k) {
+    const double angle = k * 0.2 * M_PI / 180;  // 0.2 degrees apart: never parallel
+    fan += std::to_string(-100 * std::cos(angle)) + " " + std::to_string(-100 * std::sin(angle)) +
+           " " + std::to_string(100 * std::cos(angle)) + " " +
+           std::to_string(100 * std::sin(angle)) + "\n";
+  }
+  const RunResult r = runOnInput(fan, {.env = {{"DISPLAY", ""}}, .dataLimit = 24ull << 20});
+  EXPECT_EQ(r.status, 255) << r.err;
+  EXPECT_NE(r.err.find("Nema dovoljno memorije"), std::string::npos) << r.err;
+  EXPECT_GT(lineCount(r.out), 1000);
+  EXPECT_LT(lineCount(r.out), n * (n - 1) / 2);
+  EXPECT_EQ(r.out.back(), '\n');
+  EXPECT_TRUE(startsWith(r.out, "Duzi 0 i 1 imaju presecnu tacku\n"));
+}
+#endif
+
+// A long loop shows its progress on a terminal, and only there; standard
+// output holds the report alone either way.
+TEST(Progress, ShownOnATerminalOnly) {
+  TempDir dir;
+  dir.write("test.txt", randomSegments(7000));
+  const std::string report = dir.path + "/report.txt";
+  RunOptions options{.env = {{"DISPLAY", ""}}, .stdoutPath = report, .stderrTerminal = true};
+  options.timeoutSeconds = 300;
+  const RunResult onTerminal = runProgram(dir.path, options);
+  EXPECT_NE(onTerminal.err.find("% "), std::string::npos) << onTerminal.err;
+  EXPECT_NE(onTerminal.err.find("parova/s"), std::string::npos);
+  struct stat written {};
+  ASSERT_EQ(stat(report.c_str(), &written), 0);
+  const long long pairs = 7000ll * 6999 / 2;
+  EXPECT_GT(written.st_size, pairs * 30);
+
+  options.stderrTerminal = false;
+  options.stdoutPath = "/dev/null";
+  const RunResult onPipe = runProgram(dir.path, options);
+  EXPECT_EQ(onPipe.err.find("parova/s"), std::string::npos) << onPipe.err;
+}
+
+}  // namespace
