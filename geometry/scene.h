@@ -18,7 +18,27 @@ struct Scene {
 
 extern Scene scene;
 
+inline void widenCorners(float x, float y) {
+  if (x < scene.minCorner.x) scene.minCorner.x = x;
+  if (y < scene.minCorner.y) scene.minCorner.y = y;
+  if (x > scene.maxCorner.x) scene.maxCorner.x = x;
+  if (y > scene.maxCorner.y) scene.maxCorner.y = y;
+}
+
 // Each stores a copy whose colour is replaced by `colour`, then widens the
 // corners. Both return false, changing nothing, when memory runs out.
-[[nodiscard]] bool addPoint(Point p, int colour);
-[[nodiscard]] bool addSegment(Segment s, int colour);
+// Inline: the pair loop calls them millions of times.
+[[nodiscard]] inline bool addPoint(Point p, int colour) {
+  p.colour = colour;
+  if (!scene.points.append(p)) return false;
+  widenCorners(p.x, p.y);
+  return true;
+}
+
+[[nodiscard]] inline bool addSegment(Segment s, int colour) {
+  s.colour = colour;
+  if (!scene.segments.append(s)) return false;
+  widenCorners(s.A.x, s.A.y);
+  widenCorners(s.B.x, s.B.y);
+  return true;
+}

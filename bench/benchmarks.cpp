@@ -1,0 +1,149 @@
+// Google Benchmark: the intersection test, the pair loop, scene additions and
+// the redraw. The redraw benchmarks need an X display (scripts/bench starts
+// Xvfb); without one they are skipped.
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "display/draw.h"
+#include "display/view.h"
+#include "driver/pairs.h"
+#include "geometry/intersect.h"
+#include "geometry/scene.h"
+#include "tests/reference_draw.h"
+
+namespace {
+
+// Start points in [0, 1000]^2, lengths up to 200, as in bench/generate.py.
+std::vector<Segment> randomSegments(int n, unsigned seed = 12345) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<float> unit(0, 1);
+  std::vector<Segment> segments;
+  for (int k = 0; k < n; ++k) {
+    const float x = 1000 * unit(random), y = 1000 * unit(random);
+    const float angle = 6.2831853f * unit(random), length = 1 + 199 * unit(random);
+    segments.emplace_back(Point(x, y),
+                          Point(x + length * std::cos(angle), y + length * std::sin(angle)));
+  }
+  return segments;
+}
+
+void clearScene() {
+  scene.points.clear();
+  scene.segments.clear();
+  scene.minCorner = Point(1024, 700);
+  scene.maxCorner = Point(0, 0);
+}
+
+LoopOutcome fillScene(std::vector<Segment>& segments) {
+  static const int devNull = open("/dev/null", O_WRONLY);
+  static auto out = std::make_unique<ReportBuffer>(devNull);
+  SegmentArray array;
+  array.items = segments.data();
+  array.count = int(segments.size());
+  const LoopOutcome outcome = reportPairs(array, *out);
+  flushReport(*out);
+  return outcome;
+}
+
+void BM_intersectSegments(benchmark::State& state) {
+  // Mixed pairs: mostly apart, some crossing, some collinear and touching.
+  std::vector<Segment> segments = randomSegments(4096);
+  for (int k = 0; k < 4096; k += 16) segments[k + 1] = Segment(segments[k].B, segments[k].A);
+  Point crossing;
+  std::size_t k = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(intersectSegments(segments[k], segments[k ^ 1], &crossing));
+    k = (k + 2) & 4095;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_intersectSegments);
+
+void BM_pairLoop(benchmark::State& state) {
+  std::vector<Segment> segments = randomSegments(int(state.range(0)));
+  for (auto _ : state) {
+    if (fillScene(segments) != LoopOutcome::Done) state.SkipWithError("out of memory");
+    state.PauseTiming();
+    clearScene();
+    state.ResumeTiming();
+  }
+  const auto n = state.range(0);
+  state.SetItemsProcessed(state.iterations() * n * (n - 1) / 2);
+}
+BENCHMARK(BM_pairLoop)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_addSegment(benchmark::State& state) {
+  const Segment s(Point(1, 2), Point(3, 4));
+  for (auto _ : state) {
+    for (int k = 0; k < 1'000'000; ++k) {
+      if (!addSegment(s, Red)) state.SkipWithError("out of memory");
+    }
+    state.PauseTiming();
+    clearScene();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * 1'000'000);
+}
+BENCHMARK(BM_addSegment)->Unit(benchmark::kMillisecond);
+
+// The window of the n = 1,000 scene, framed as the program frames it.
+bool openSceneWindow() {
+  static int state = 0;  // 0 not tried, 1 open, -1 no display
+  if (state != 0) return state > 0;
+  state = -1;
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) return false;
+  std::vector<Segment> segments = randomSegments(1000);
+  if (fillScene(segments) != LoopOutcome::Done) return false;
+  int argc = 1;
+  char name[] = "benchmarks";
+  char* argv[] = {name, nullptr};
+  glutInit(&argc, argv);
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowSize(1024, 700);
+  glutCreateWindow("benchmark");
+  glClearColor(0.9f, 0.9f, 0.8f, 0.0f);
+  const View view = frameView(scene.minCorner, scene.maxCorner);
+  glViewport(0, 0, 1024, 700);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(-view.cx, -view.cy, float(-view.dist));
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1024.0 / 700, view.nearPlane, view.farPlane);
+  prepareScene();
+  state = 1;
+  return true;
+}
+
+void BM_redrawPrepared(benchmark::State& state) {
+  if (!openSceneWindow()) return state.SkipWithError("no X display");
+  for (auto _ : state) {
+    paintScene();
+    glFinish();
+  }
+  state.counters["stored_segments"] = double(scene.segments.size());
+}
+BENCHMARK(BM_redrawPrepared)->Unit(benchmark::kMillisecond);
+
+void BM_redrawEveryFigure(benchmark::State& state) {
+  if (!openSceneWindow()) return state.SkipWithError("no X display");
+  for (auto _ : state) {
+    paintSceneImmediate();
+    glFinish();
+  }
+}
+BENCHMARK(BM_redrawEveryFigure)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+}  // namespace
+
+BENCHMARK_MAIN();
