@@ -118,14 +118,19 @@ int main(int argc, char** argv) {
                  "koordinate su 0.\n",
                  input.incompleteSegment, input.incompleteNumbers);
   }
-  if (!sceneFits(input.segments.count)) return outOfMemory;
+  if (!sceneFits(input.segments.count)) {
+    releaseSegments(input.segments);
+    return outOfMemory;
+  }
 
   Progress progress = startProgress(minimumSceneBytes(input.segments.count) / sizeof(Segment));
   const LoopOutcome outcome = reportPairs(input.segments, report, &progress);
   endProgress(progress);
-  const bool written = flushReport(report);
-  if (outcome == LoopOutcome::OutOfMemory) return failOutOfMemory();
-  if (!written) return failToWrite(report.error);
+  const bool written = flushReport(report);  // all of it, before the window opens
+  if (outcome == LoopOutcome::OutOfMemory || !written) {
+    releaseSegments(input.segments);
+    return outcome == LoopOutcome::OutOfMemory ? failOutOfMemory() : failToWrite(report.error);
+  }
 
   showScene(argc, argv);  // the toolkit ends the process when the window closes
 

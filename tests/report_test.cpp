@@ -19,7 +19,7 @@ TEST(ReportLines, MatchPlainFormatting) {
   const char* verdicts[] = {" nemaju presecnih tacaka\n", " imaju presecnu tacku\n",
                             " se poklapaju\n"};
   auto line = [&](int j, int i) {
-    const int kind = (i * 7 + j) % 3;
+    const int kind = int(((long long)i * 7 + j) % 3);
     writeReportLine(*out, j, i, kind);
     expected += "Duzi " + std::to_string(j) + " i " + std::to_string(i) + verdicts[kind];
   };
