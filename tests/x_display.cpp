@@ -52,7 +52,7 @@ XvfbServer::XvfbServer() {
       unsetenv("LD_PRELOAD");  // the server is not under test
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
-      if (!getenv("XVFB_VERBOSE")) dup2(null, 2);
+      if (!getenv("XVFB_VERBOSE")) dup2(null, 2);  // set it to see why a server fails
       execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
              "-noreset", static_cast<char*>(nullptr));
       _exit(127);
