@@ -99,8 +99,6 @@ void pointVerticesOf(const Point& p, std::vector<float>& out) {
 // previous frame are never merged with figures of a set colour.
 template <class Figure, class Vertices>
 void prepareList(const FigureList<Figure>& list, Shape shape, Vertices verticesOf, int& current) {
-  std::vector<Key> keys;
-  keys.reserve(list.size() < 4096 ? list.size() : 4096);
   std::vector<int> colours;
   colours.reserve(list.size());
   list.forEach([&](const Figure& f) {

@@ -14,9 +14,6 @@
 
 namespace {
 
-const RunOptions headless{.env = {{"DISPLAY", ""}}};
-constexpr int windowCannotOpen = 1;
-
 int lineCount(const std::string& text) {
   return int(std::count(text.begin(), text.end(), '\n'));
 }

@@ -33,6 +33,11 @@ struct RunResult {
   std::string err;
 };
 
+// Without a display the run ends right after the report, when the window
+// cannot open (the toolkit's status 1); the whole report is out by then.
+inline const RunOptions headless{.env = {{"DISPLAY", ""}}};
+constexpr int windowCannotOpen = 1;
+
 // Path of the program under test, build/segments.
 const char* programPath();
 

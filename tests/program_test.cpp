@@ -11,11 +11,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// Without a display the run ends right after the report, when the window
-// cannot open; everything the report owes is on standard output by then.
-const RunOptions headless{.env = {{"DISPLAY", ""}}};
-constexpr int windowCannotOpen = 1;
-
 struct Case {
   const char* name;
   std::string input;
