@@ -17,16 +17,17 @@ struct ReportBuffer {
   std::size_t used = 0;
   int error = 0;  // errno of the first failed write; nothing is written after it
 
-  // The loop writes pairs (0, i), (1, i), ... in turn, so the text of a line
-  // is kept between lines: "Duzi j" counts up in place, and " i <i> <verdict>"
-  // is made once per row.
+  // The text of a line is made from pieces kept between lines: "Duzi j" for
+  // every j seen so far, made once each, and " i <i> <verdict>\n" for the
+  // current row i.
+  static constexpr int namedLimit = 1 << 16;  // j beyond this is formatted in place
+  int named = 0;                              // names[0 .. named-1] are filled
   int row = -1;
-  int nextJ = -1;
-  std::size_t prefixLength = 0;
-  char prefix[32] = {};
   std::size_t suffixLength[3] = {};
   char suffix[3][64] = {};
 
+  // "Duzi j" in the first bytes of names[j], its length in the last byte.
+  char names[namedLimit][16];
   char data[capacity + slack];
 };
 
@@ -56,21 +57,12 @@ inline void startRow(ReportBuffer& out, int i) {
   out.row = i;
 }
 
-inline void setPrefix(ReportBuffer& out, int j) {
-  std::memcpy(out.prefix, "Duzi ", 5);
-  out.prefixLength = std::size_t(
-      std::to_chars(out.prefix + 5, out.prefix + sizeof out.prefix, j).ptr - out.prefix);
-}
-
-// "Duzi 199" becomes "Duzi 200".
-inline void incrementPrefix(ReportBuffer& out) {
-  char* digit = out.prefix + out.prefixLength - 1;
-  while (digit >= out.prefix + 5 && *digit == '9') *digit-- = '0';
-  if (digit >= out.prefix + 5) {
-    ++*digit;
-  } else {  // all nines: one digit more
-    out.prefix[5] = '1';
-    out.prefix[out.prefixLength++] = '0';
+inline void nameUpTo(ReportBuffer& out, int count) {
+  if (count > out.namedLimit) count = out.namedLimit;
+  for (; out.named < count; ++out.named) {
+    char* name = out.names[out.named];
+    std::memcpy(name, "Duzi ", 5);
+    name[15] = char(std::to_chars(name + 5, name + 15, out.named).ptr - name);
   }
 }
 
@@ -79,19 +71,21 @@ inline void incrementPrefix(ReportBuffer& out) {
 // "Duzi j i i <verdict>\n" for the pair (j, i) and the test's result.
 inline void writeReportLine(ReportBuffer& out, int j, int i, int kind) {
   using namespace report_detail;
-  if (out.capacity - out.used < sizeof out.prefix + sizeof out.suffix[0]) flushReport(out);
-  if (i != out.row) startRow(out, i);
-  if (j == out.nextJ && j > 0) {
-    incrementPrefix(out);
-  } else {
-    setPrefix(out, j);
+  if (out.capacity - out.used < sizeof out.names[0] + sizeof out.suffix[0]) flushReport(out);
+  if (i != out.row) {
+    startRow(out, i);
+    nameUpTo(out, i);  // the names of this row's pairs
   }
-  out.nextJ = j + 1;
   // Whole fixed-size blocks are cheaper to copy than exact lengths; the
   // bytes past each piece are overwritten by the next one or lie in slack.
   char* at = out.data + out.used;
-  std::memcpy(at, out.prefix, sizeof out.prefix);
-  at += out.prefixLength;
+  if (j >= 0 && j < out.named) {
+    std::memcpy(at, out.names[j], sizeof out.names[j]);
+    at += out.names[j][15];
+  } else {
+    std::memcpy(at, "Duzi ", 5);
+    at = std::to_chars(at + 5, at + 16, j).ptr;
+  }
   std::memcpy(at, out.suffix[kind], sizeof out.suffix[kind]);
   out.used = std::size_t(at - out.data) + out.suffixLength[kind];
 }

@@ -1,7 +1,9 @@
 #include "intersect.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -11,43 +13,68 @@ namespace {
 // the unit the coordinates are written in.
 const float eps = std::bit_cast<float>(std::uint32_t{0x3727C5AC});
 
-bool samePosition(Point p, Point q) {
-  return p.x == q.x && p.y == q.y;
+// Without short-circuits, so that the row screening below can run many
+// pairs side by side.
+inline bool samePosition(Point p, Point q) {
+  return (p.x == q.x) & (p.y == q.y);
 }
 
 void exchangeAxes(Point& p) {
   std::swap(p.x, p.y);
 }
 
+// The working values of the test for first = a-b and second = c-e.
+// Differences of float coordinates are taken in float and only then widened,
+// so a segment that starts exactly where `first` ends gives t = 1, u = 0.
+struct Products {
+  double dx, dy;  // d = c - a
+  float rx, ry;   // r = b - a
+  double sx, sy;  // s = e - c
+  float cRS, cDS, cDR, lenR2;
+};
+
+// Inline, so that screenPairs computes exactly what intersectSegments does.
+inline Products products(Point a, Point b, Point c, Point e) {
+  Products w;
+  w.dx = c.x - a.x;
+  w.dy = c.y - a.y;
+  w.rx = b.x - a.x;
+  w.ry = b.y - a.y;
+  w.sx = e.x - c.x;
+  w.sy = e.y - c.y;
+  w.cRS = static_cast<float>(w.rx * w.sy - w.ry * w.sx);
+  w.cDS = static_cast<float>(w.dx * w.sy - w.dy * w.sx);
+  w.cDR = static_cast<float>(w.dx * w.ry - w.dy * w.rx);
+  w.lenR2 = w.rx * w.rx + w.ry * w.ry;
+  return w;
+}
+
+// |r x s|^2 > eps |s|^2 |r|^2 means sin^2 of the angle between the directions
+// exceeds eps: they differ by more than about 0.18 degrees. A zero-length
+// segment never passes, so cRS is never zero when this holds.
+inline bool directionsDiffer(const Products& w) {
+  return double{w.cRS} * double{w.cRS} >
+         double{eps} * (w.sx * w.sx + w.sy * w.sy) * double{w.lenR2};
+}
+
+inline bool sharesEndPoint(Point a, Point b, Point c, Point e) {
+  return samePosition(a, c) | samePosition(a, e) | samePosition(b, c) | samePosition(b, e);
+}
+
 }  // namespace
 
 int intersectSegments(Segment first, Segment second, Point* crossing) {
-  // Differences of float coordinates are taken in float and only then widened,
-  // so a segment that starts exactly where `first` ends gives t = 1, u = 0.
-  const double dx = second.A.x - first.A.x;
-  const double dy = second.A.y - first.A.y;
-  const float rx = first.B.x - first.A.x;
-  const float ry = first.B.y - first.A.y;
-  const double sx = second.B.x - second.A.x;
-  const double sy = second.B.y - second.A.y;
+  const Products w = products(first.A, first.B, second.A, second.B);
+  const auto [dx, dy, rx, ry, sx, sy, cRS, cDS, cDR, lenR2] = w;
 
-  const float cRS = static_cast<float>(rx * sy - ry * sx);
-  const float cDS = static_cast<float>(dx * sy - dy * sx);
-  const float cDR = static_cast<float>(dx * ry - dy * rx);
-  const float lenR2 = rx * rx + ry * ry;
-
-  // |r x s|^2 > eps |s|^2 |r|^2 means sin^2 of the angle between the
-  // directions exceeds eps: they differ by more than about 0.18 degrees.
-  // A zero-length segment never passes, so cRS is never zero below.
-  if (double{cRS} * double{cRS} > double{eps} * (sx * sx + sy * sy) * double{lenR2}) {
+  if (directionsDiffer(w)) {
     // Rounding of t and u can put a shared end point just outside [0, 1];
     // two segments meeting end to end do meet, exactly there.
-    for (Point p : {first.A, first.B}) {
-      if (samePosition(p, second.A) || samePosition(p, second.B)) {
-        crossing->x = p.x;
-        crossing->y = p.y;
-        return PointIntersection;
-      }
+    if (sharesEndPoint(first.A, first.B, second.A, second.B)) {
+      const bool atA = samePosition(first.A, second.A) | samePosition(first.A, second.B);
+      crossing->x = atA ? first.A.x : first.B.x;
+      crossing->y = atA ? first.A.y : first.B.y;
+      return PointIntersection;
     }
     const double u = double{cDR} / double{cRS};
     const float t = cDS / cRS;
@@ -77,4 +104,32 @@ int intersectSegments(Segment first, Segment second, Point* crossing) {
   // (a1 == b2) overlaps it, one lying below (b1 == a2) does not.
   if (a1 > a2) return a1 <= b2 ? Overlap : NoIntersection;
   return b1 <= a2 ? NoIntersection : Overlap;
+}
+
+void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* mayMeet) {
+  // The same arithmetic as intersectSegments, without branches, so that the
+  // compiler runs several pairs at once in vector registers. A pair counts as
+  // settled only where the outcome is NoIntersection by the very same
+  // roundings: the directions differ, no end point is shared, and t or u lies
+  // outside [0, 1]. Everything else goes to intersectSegments.
+  for (int k = 0; k < count; ++k) {
+    const Point a(firsts.ax[k], firsts.ay[k]);
+    const Point b(firsts.bx[k], firsts.by[k]);
+    const Products w = products(a, b, second.A, second.B);
+    const bool differ = directionsDiffer(w);
+    // Where cRS is 0 the lane's t is never used; dividing by 1 there keeps
+    // the division harmless without a branch.
+    const float t = w.cDS / (w.cRS + float(w.cRS == 0));
+    // u = cDR / cRS, rounded to double, without dividing: a quotient of two
+    // finite floats lies outside [0, 1] exactly when cDR is nonzero with the
+    // other sign, or larger in size; it cannot round onto 0 or 1 from outside,
+    // as even the nearest ratio, 1 + 2^-24, is far wider than the rounding.
+    // An infinite cRS (overflow) or NaN cDR is left to intersectSegments.
+    const bool uOutside = (std::fabs(w.cRS) <= std::numeric_limits<float>::max()) &
+                          (w.cDR == w.cDR) &
+                          (((w.cDR != 0) & (std::signbit(w.cDR) != std::signbit(w.cRS))) |
+                           (std::fabs(w.cDR) > std::fabs(w.cRS)));
+    const bool outside = uOutside | (t < 0) | (t > 1);
+    mayMeet[k] = !(differ & !sharesEndPoint(a, b, second.A, second.B) & outside);
+  }
 }

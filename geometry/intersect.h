@@ -6,3 +6,18 @@
 // Writes *crossing (x and y only) on PointIntersection and leaves it untouched
 // otherwise, so the caller keeps the last crossing found.
 int intersectSegments(Segment first, Segment second, Point* crossing);
+
+// End points of many segments, one array per coordinate: segment k runs from
+// (ax[k], ay[k]) to (bx[k], by[k]).
+struct EndPoints {
+  const float* ax;
+  const float* ay;
+  const float* bx;
+  const float* by;
+};
+
+// Screens a row of pairs at once: for k < count, sets mayMeet[k] to 0 when
+// intersectSegments(segment k of `firsts`, second) is certain to return
+// NoIntersection, and to 1 when the pair has to be tested. Nearly all pairs
+// of a large input are settled here, many at a time.
+void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);

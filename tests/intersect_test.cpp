@@ -5,7 +5,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -138,6 +141,99 @@ TEST(Tolerance, ComparisonIsStrict) {
   const float below = std::nextafter(h, 0.0f);
   EXPECT_LE(double(below) * below, double(eps) * (1.0 + double(below) * below));
   EXPECT_NE(intersectSegments(seg(0, 0, 1, 0), seg(0, 0, 1, below), &crossing), PointIntersection);
+}
+
+// Families of inputs for the row screening: what it settles must be exactly
+// what intersectSegments says, including near the tolerance, at shared ends
+// that rounding pushes outside [0, 1], and where the arithmetic overflows.
+struct Family {
+  const char* name;
+  std::vector<Segment> segments;
+};
+
+std::vector<Family> screeningFamilies() {
+  std::mt19937 random(2024);
+  auto uniform = [&](float low, float high) {
+    return std::uniform_real_distribution<float>(low, high)(random);
+  };
+  auto pick = [&](const std::vector<float>& values) {
+    return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)];
+  };
+  std::vector<Family> families;
+
+  Family scattered{"scattered", {}};  // like the benchmark input
+  for (int k = 0; k < 400; ++k) {
+    const float x = uniform(0, 1000), y = uniform(0, 1000);
+    const float angle = uniform(0, 6.2831853f), length = uniform(1, 200);
+    scattered.segments.push_back(
+        seg(x, y, x + length * std::cos(angle), y + length * std::sin(angle)));
+  }
+  families.push_back(scattered);
+
+  Family grid{"small grid", {}};  // collinear, touching, shared ends, points
+  for (int k = 0; k < 250; ++k) {
+    const float x = float(int(uniform(0, 7))), y = float(int(uniform(0, 7)));
+    grid.segments.push_back(k % 9 == 0
+                                ? seg(x, y, x, y)
+                                : seg(x, y, float(int(uniform(0, 7))), float(int(uniform(0, 7)))));
+  }
+  families.push_back(grid);
+
+  Family decimals{"decimal ends", {}};  // shared ends whose t and u round outside
+  const std::vector<float> places = {-2, -1.1f, -0.4f, 0.1f, 0.3f, 1.4f, 2.9f, 1.0f / 3};
+  for (int k = 0; k < 250; ++k) {
+    decimals.segments.push_back(seg(pick(places), pick(places), pick(places), pick(places)));
+  }
+  families.push_back(decimals);
+
+  Family flat{"nearly parallel", {}};  // angles around 0.18 degrees
+  for (int k = 0; k < 250; ++k) {
+    const float h = uniform(0.2f, 0.4f) * (k % 2 ? 1 : -1), offset = uniform(-0.5f, 0.5f);
+    const float start = uniform(0, 60);
+    flat.segments.push_back(seg(start, offset, start + 100, offset + h));
+  }
+  families.push_back(flat);
+
+  Family extreme{"extreme values", {}};  // overflow, subnormals, NaN
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<float> values = {0,     -0.0f,  1e-45f, -1e-40f, 1e-30f, 1e20f, -1e20f,
+                                     3e38f, -3e38f, inf,    -inf,    0.1f,   1,     std::nanf("")};
+  for (int k = 0; k < 250; ++k) {
+    extreme.segments.push_back(seg(pick(values), pick(values), pick(values), pick(values)));
+  }
+  families.push_back(extreme);
+  return families;
+}
+
+TEST(ScreenPairs, SettlesOnlyWhatTheTestCallsApart) {
+  for (const Family& family : screeningFamilies()) {
+    const std::vector<Segment>& segments = family.segments;
+    const int n = int(segments.size());
+    std::vector<float> ax, ay, bx, by;
+    for (const Segment& s : segments) {
+      ax.push_back(s.A.x), ay.push_back(s.A.y), bx.push_back(s.B.x), by.push_back(s.B.y);
+    }
+    std::vector<unsigned char> mayMeet(n);
+    int settled = 0, wrong = 0;
+    for (const Segment& second : segments) {
+      screenPairs({ax.data(), ay.data(), bx.data(), by.data()}, n, second, mayMeet.data());
+      for (int k = 0; k < n; ++k) {
+        if (mayMeet[k]) continue;
+        ++settled;
+        Point crossing;
+        if (intersectSegments(segments[k], second, &crossing) != NoIntersection && ++wrong <= 3) {
+          ADD_FAILURE() << family.name << ": settled pair meets: (" << segments[k].A.x << ", "
+                        << segments[k].A.y << ")-(" << segments[k].B.x << ", " << segments[k].B.y
+                        << ") and (" << second.A.x << ", " << second.A.y << ")-(" << second.B.x
+                        << ", " << second.B.y << ")";
+        }
+      }
+    }
+    EXPECT_EQ(wrong, 0) << family.name;
+    if (family.name == std::string("scattered")) {
+      EXPECT_GT(settled, n * n * 9 / 10) << "far-apart pairs are settled by the screening";
+    }
+  }
 }
 
 }  // namespace

@@ -32,6 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int kind = intersectSegments(first, second, &crossing);
   check(kind == NoIntersection || kind == PointIntersection || kind == Overlap);
   check(crossing.colour == 77);
+
+  // The row screening may settle the pair only as NoIntersection, and must
+  // give the same answer in every lane, vector or not.
+  constexpr int lanes = 19;
+  float ax[lanes], ay[lanes], bx[lanes], by[lanes];
+  unsigned char mayMeet[lanes];
+  for (int k = 0; k < lanes; ++k) ax[k] = c[0], ay[k] = c[1], bx[k] = c[2], by[k] = c[3];
+  screenPairs({ax, ay, bx, by}, lanes, second, mayMeet);
+  for (int k = 0; k < lanes; ++k) check(mayMeet[k] == mayMeet[0]);
+  check(mayMeet[0] || kind == NoIntersection);
   if (kind != PointIntersection) {
     check(crossing.x == 12345 && crossing.y == -6789);  // untouched
     return 0;
