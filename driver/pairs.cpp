@@ -53,14 +53,13 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progres
     laterRed.colour = Red;
     bool laterAdded = false;
     for (int j = 0; j < i; ++j) {
-      const Segment earlier = segments.items[j];
-      const int kind =
-          screen.mayMeet[j] ? intersectSegments(earlier, later, &crossing) : NoIntersection;
+      const int kind = screen.mayMeet[j] ? intersectSegments(segments.items[j], later, &crossing)
+                                         : NoIntersection;
       writeReportLine(out, j, i, kind);
       bool stored = true;
       if (kind != NoIntersection) {
-        stored =
-            (kind != PointIntersection || addPoint(crossing, Black)) && addSegment(earlier, Red);
+        stored = (kind != PointIntersection || addPoint(crossing, Black)) &&
+                 addSegment(segments.items[j], Red);
       }
       if (laterAdded) {
         stored = stored && scene.segments.append(laterRed);

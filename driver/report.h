@@ -24,7 +24,7 @@ struct ReportBuffer {
   int named = 0;                              // names[0 .. named-1] are filled
   int row = -1;
   std::size_t suffixLength[3] = {};
-  char suffix[3][64] = {};
+  char suffix[3][48] = {};  // the longest is " i 2147483647 nemaju presecnih tacaka\n"
 
   // "Duzi j" in the first bytes of names[j], its length in the last byte.
   char names[namedLimit][16];
