@@ -1,6 +1,6 @@
-// Google Benchmark: the intersection test, the pair loop, scene additions and
-// the redraw. The redraw benchmarks need an X display (scripts/bench starts
-// Xvfb); without one they are skipped.
+// Google Benchmark: the intersection test, the row screening, the pair loop,
+// scene additions and the redraw. The redraw benchmarks need an X display
+// (scripts/bench starts Xvfb); without one they are skipped.
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
@@ -67,6 +67,25 @@ void BM_intersectSegments(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_intersectSegments);
+
+// One row screening per iteration: the first 2,999 random segments against
+// the next one, as the pair loop's last row of an n = 3,000 input.
+void BM_screenPairs(benchmark::State& state) {
+  const std::vector<Segment> segments = randomSegments(3000);
+  std::vector<float> ax, ay, bx, by;
+  for (const Segment& s : segments) {
+    ax.push_back(s.A.x), ay.push_back(s.A.y), bx.push_back(s.B.x), by.push_back(s.B.y);
+  }
+  std::vector<unsigned char> mayMeet(segments.size());
+  const int count = int(segments.size()) - 1;
+  for (auto _ : state) {
+    screenPairs({ax.data(), ay.data(), bx.data(), by.data()}, count, segments.back(),
+                mayMeet.data());
+    benchmark::DoNotOptimize(mayMeet.data());
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_screenPairs);
 
 void BM_pairLoop(benchmark::State& state) {
   std::vector<Segment> segments = randomSegments(int(state.range(0)));
