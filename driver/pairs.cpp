@@ -40,7 +40,7 @@ struct RowScreen {
 
 LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progress* progress) {
   RowScreen screen(segments);
-  if (!screen.columns || !screen.mayMeet) return LoopOutcome::OutOfMemory;
+  if (!out.data || !screen.columns || !screen.mayMeet) return LoopOutcome::OutOfMemory;
   Point crossing(0, 0);
   for (int i = 1; i < segments.count; ++i) {
     // Rows 1 .. i-1 hold i(i-1)/2 pairs.

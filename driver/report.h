@@ -7,11 +7,20 @@
 #include <cstring>
 #include <string_view>
 
-struct ReportBuffer {
-  static constexpr std::size_t capacity = 1 << 20;
-  static constexpr std::size_t slack = 128;  // room for fixed-size copies past the end
+#include "geometry/figure_list.h"
 
-  explicit ReportBuffer(int target) : fd(target) {}
+struct ReportBuffer {
+  // The buffer is one huge-page chunk: one page fault instead of hundreds.
+  static constexpr std::size_t slack = 128;  // room for fixed-size copies past the end
+  static constexpr std::size_t capacity = chunkBytes - slack;
+
+  // `data` is null if memory ran out.
+  explicit ReportBuffer(int target) : fd(target), data(static_cast<char*>(allocateChunk())) {}
+  ReportBuffer(const ReportBuffer&) = delete;
+  ReportBuffer& operator=(const ReportBuffer&) = delete;
+  ~ReportBuffer() {
+    if (data) releaseChunk(data);
+  }
 
   int fd;  // where the report goes
   std::size_t used = 0;
@@ -28,7 +37,7 @@ struct ReportBuffer {
 
   // "Duzi j" in the first bytes of names[j], its length in the last byte.
   char names[namedLimit][16];
-  char data[capacity + slack];
+  char* data;
 };
 
 // Writes out everything buffered. Returns false if any write has failed.
