@@ -58,7 +58,9 @@ inline bool directionsDiffer(const Products& w) {
 }
 
 inline bool sharesEndPoint(Point a, Point b, Point c, Point e) {
-  return samePosition(a, c) | samePosition(a, e) | samePosition(b, c) | samePosition(b, e);
+  const bool ac = samePosition(a, c), ae = samePosition(a, e);
+  const bool bc = samePosition(b, c), be = samePosition(b, e);
+  return ac | ae | bc | be;
 }
 
 }  // namespace
@@ -71,7 +73,7 @@ int intersectSegments(Segment first, Segment second, Point* crossing) {
     // Rounding of t and u can put a shared end point just outside [0, 1];
     // two segments meeting end to end do meet, exactly there.
     if (sharesEndPoint(first.A, first.B, second.A, second.B)) {
-      const bool atA = samePosition(first.A, second.A) | samePosition(first.A, second.B);
+      const bool atA = samePosition(first.A, second.A) || samePosition(first.A, second.B);
       crossing->x = atA ? first.A.x : first.B.x;
       crossing->y = atA ? first.A.y : first.B.y;
       return PointIntersection;
@@ -120,15 +122,16 @@ void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* may
     // Where cRS is 0 the lane's t is never used; dividing by 1 there keeps
     // the division harmless without a branch.
     const float t = w.cDS / (w.cRS + float(w.cRS == 0));
-    // u = cDR / cRS, rounded to double, without dividing: a quotient of two
-    // finite floats lies outside [0, 1] exactly when cDR is nonzero with the
-    // other sign, or larger in size; it cannot round onto 0 or 1 from outside,
-    // as even the nearest ratio, 1 + 2^-24, is far wider than the rounding.
-    // An infinite cRS (overflow) or NaN cDR is left to intersectSegments.
-    const bool uOutside = (std::fabs(w.cRS) <= std::numeric_limits<float>::max()) &
-                          (w.cDR == w.cDR) &
-                          (((w.cDR != 0) & (std::signbit(w.cDR) != std::signbit(w.cRS))) |
-                           (std::fabs(w.cDR) > std::fabs(w.cRS)));
+    // u = cDR / cRS, rounded to double, judged without dividing. For finite
+    // floats it lies outside [0, 1] exactly when cDR is nonzero with the other
+    // sign, or larger in size: a ratio of two floats above 1 is at least
+    // 1 + 2^-24, and a nonzero one at least 2^-277 in size, so rounding to
+    // double never lands it on 1 or 0. An infinite cRS (overflow) or a NaN
+    // cDR is left to intersectSegments.
+    const bool finite = std::fabs(w.cRS) <= std::numeric_limits<float>::max();
+    const bool otherSign = std::signbit(w.cDR) != std::signbit(w.cRS);
+    const bool larger = std::fabs(w.cDR) > std::fabs(w.cRS);
+    const bool uOutside = finite & (w.cDR == w.cDR) & (((w.cDR != 0) & otherSign) | larger);
     const bool outside = uOutside | (t < 0) | (t > 1);
     mayMeet[k] = !(differ & !sharesEndPoint(a, b, second.A, second.B) & outside);
   }
