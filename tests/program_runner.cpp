@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 TempDir::TempDir() {
   std::string pattern = std::filesystem::temp_directory_path() / "segments-test-XXXXXX";
@@ -88,14 +90,16 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
         ::write(in[1], options.stdinText.data(), options.stdinText.size());
   }
   close(in[1]);
-  return RunningProgram{pid, out[0], err[0], options.timeoutSeconds};
+  return RunningProgram{pid, out[0], err[0], options.timeoutSeconds, options.stdoutPace};
 }
 
 RunResult finishProgram(RunningProgram& program) {
   const pid_t pid = program.pid;
   RunResult result;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::duration<double>(program.timeoutSeconds);
+  const auto started = std::chrono::steady_clock::now();
+  const std::chrono::steady_clock::time_point deadline =
+      started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(program.timeoutSeconds));
   pollfd fds[2] = {{program.outFd, POLLIN, 0}, {program.errFd, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;
@@ -114,6 +118,13 @@ RunResult finishProgram(RunningProgram& program) {
       const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);  // EIO: terminal hung up
       if (n > 0) {
         sinks[k]->append(buffer, std::size_t(n));
+        if (k == 0 && program.stdoutPace > 0) {  // hold back until the pace allows this much
+          const auto due =
+              started +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                  std::chrono::duration<double>(double(result.out.size()) / program.stdoutPace));
+          std::this_thread::sleep_until(std::min(due, deadline));
+        }
       } else {
         close(fds[k].fd);
         fds[k].fd = -1;

@@ -20,6 +20,7 @@ struct RunOptions {
   std::map<std::string, std::string> env{};  // set in the child ("" value: unset)
   std::string stdoutPath{};                  // if set, standard output goes to this file
   bool closeStdout = false;                  // start with standard output closed
+  double stdoutPace = 0;                     // if set, bytes per second read, like a slow reader
   bool stderrTerminal = false;               // standard error is a pseudo-terminal
   unsigned long long dataLimit = 0;          // RLIMIT_DATA in bytes, if not 0
   double timeoutSeconds = 20;                // killed after this; `timedOut` tells
@@ -47,6 +48,7 @@ struct RunningProgram {
   int outFd = -1;
   int errFd = -1;
   double timeoutSeconds = 20;
+  double stdoutPace = 0;
 };
 
 RunningProgram startProgram(const std::string& workDir, const RunOptions& options = {});
