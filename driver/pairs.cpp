@@ -47,11 +47,10 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progres
     if (progress) showProgress(*progress, std::uint64_t(i) * std::uint64_t(i - 1) / 2);
     const Segment later = segments.items[i];
     screenPairs(screen.firsts, i, later, screen.mayMeet);
-    // Every pair of the row stores `later`; only the first time can it widen
-    // the corners, so the other times it is copied into the list directly.
+    // Every pair of the row stores `later`; only the first time (j = 0) can it
+    // widen the corners, so the other times it is copied into the list directly.
     Segment laterRed = later;
     laterRed.colour = Red;
-    bool laterAdded = false;
     for (int j = 0; j < i; ++j) {
       const int kind = screen.mayMeet[j] ? intersectSegments(segments.items[j], later, &crossing)
                                          : NoIntersection;
@@ -61,12 +60,7 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progres
         stored = (kind != PointIntersection || addPoint(crossing, Black)) &&
                  addSegment(segments.items[j], Red);
       }
-      if (laterAdded) {
-        stored = stored && scene.segments.append(laterRed);
-      } else {
-        stored = stored && addSegment(later, Red);
-        laterAdded = true;
-      }
+      stored = stored && (j > 0 ? scene.segments.append(laterRed) : addSegment(later, Red));
       if (!stored) return LoopOutcome::OutOfMemory;
     }
     if (out.error) return LoopOutcome::WriteFailed;
