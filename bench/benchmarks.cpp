@@ -72,15 +72,16 @@ BENCHMARK(BM_intersectSegments);
 // the next one, as the pair loop's last row of an n = 3,000 input.
 void BM_screenPairs(benchmark::State& state) {
   const std::vector<Segment> segments = randomSegments(3000);
-  std::vector<float> ax, ay, bx, by;
+  std::vector<float> ax, ay, bx, by, largest;
   for (const Segment& s : segments) {
     ax.push_back(s.A.x), ay.push_back(s.A.y), bx.push_back(s.B.x), by.push_back(s.B.y);
+    largest.push_back(largestMagnitude(s));
   }
   std::vector<unsigned char> mayMeet(segments.size());
   const int count = int(segments.size()) - 1;
   for (auto _ : state) {
-    screenPairs({ax.data(), ay.data(), bx.data(), by.data()}, count, segments.back(),
-                mayMeet.data());
+    screenPairs({ax.data(), ay.data(), bx.data(), by.data(), largest.data()}, count,
+                segments.back(), mayMeet.data());
     benchmark::DoNotOptimize(mayMeet.data());
   }
   state.SetItemsProcessed(state.iterations() * count);

@@ -11,21 +11,22 @@ namespace {
 // The end points of the input split by coordinate, for screenPairs, and room
 // for the screening of one row.
 struct RowScreen {
-  float* columns = nullptr;  // ax, ay, bx, by, `count` floats each
+  float* columns = nullptr;  // ax, ay, bx, by, largest, `count` floats each
   unsigned char* mayMeet = nullptr;
   EndPoints firsts{};
 
   explicit RowScreen(const SegmentArray& segments) {
     const std::size_t n = std::size_t(segments.count);
-    columns = static_cast<float*>(std::malloc(4 * n * sizeof(float) + 1));
+    columns = static_cast<float*>(std::malloc(5 * n * sizeof(float) + 1));
     mayMeet = static_cast<unsigned char*>(std::malloc(n + 1));
     if (!columns) return;
-    firsts = {columns, columns + n, columns + 2 * n, columns + 3 * n};
+    firsts = {columns, columns + n, columns + 2 * n, columns + 3 * n, columns + 4 * n};
     for (std::size_t k = 0; k < n; ++k) {
       columns[k] = segments.items[k].A.x;
       columns[n + k] = segments.items[k].A.y;
       columns[2 * n + k] = segments.items[k].B.x;
       columns[3 * n + k] = segments.items[k].B.y;
+      columns[4 * n + k] = largestMagnitude(segments.items[k]);
     }
   }
   RowScreen(const RowScreen&) = delete;

@@ -1,5 +1,6 @@
 #include "intersect.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -17,10 +18,6 @@ const float eps = std::bit_cast<float>(std::uint32_t{0x3727C5AC});
 // pairs side by side.
 inline bool samePosition(Point p, Point q) {
   return (p.x == q.x) & (p.y == q.y);
-}
-
-void exchangeAxes(Point& p) {
-  std::swap(p.x, p.y);
 }
 
 // The working values of the test for first = a-b and second = c-e.
@@ -63,9 +60,8 @@ inline bool sharesEndPoint(Point a, Point b, Point c, Point e) {
   return ac | ae | bc | be;
 }
 
-}  // namespace
-
-int intersectSegments(Segment first, Segment second, Point* crossing) {
+// The rules on coordinates whose products stay within float range.
+int classify(const Segment& first, const Segment& second, Point* crossing) {
   const Products w = products(first.A, first.B, second.A, second.B);
   const auto [dx, dy, rx, ry, sx, sy, cRS, cDS, cDR, lenR2] = w;
 
@@ -92,28 +88,88 @@ int intersectSegments(Segment first, Segment second, Point* crossing) {
     return NoIntersection;
   }
 
-  // Collinear: compare the projections on one axis. A vertical (or point-like)
-  // first segment has no extent in x, so compare along y instead.
-  if (first.A.x == first.B.x) {
-    for (Point* p : {&first.A, &first.B, &second.A, &second.B}) exchangeAxes(*p);
+  // A zero-length first segment always arrives here, its direction being
+  // zero. It is a point, and meets the other segment where it lies on it:
+  // judged from the segment with extent, the point is tested against that
+  // segment's line and compared along that segment's own axis.
+  if (samePosition(first.A, first.B)) {
+    if (samePosition(second.A, second.B)) {
+      return samePosition(first.A, second.A) ? Overlap : NoIntersection;
+    }
+    return classify(second, first, crossing);
   }
-  if (first.A.x > first.B.x) std::swap(first.A, first.B);
-  if (second.A.x > second.B.x) std::swap(second.A, second.B);
 
-  const float a1 = first.A.x, b1 = first.B.x;
-  const float a2 = second.A.x, b2 = second.B.x;
-  // Touching ends break one way: a first segment lying above the second
-  // (a1 == b2) overlaps it, one lying below (b1 == a2) does not.
+  // Collinear: compare the projections on one axis. A vertical first segment
+  // has no extent in x, so compare along y instead.
+  const bool alongY = first.A.x == first.B.x;
+  const auto along = [alongY](Point p) { return alongY ? p.y : p.x; };
+  float a1 = along(first.A), b1 = along(first.B);
+  float a2 = along(second.A), b2 = along(second.B);
+  if (a1 > b1) std::swap(a1, b1);
+  if (a2 > b2) std::swap(a2, b2);
+  // Both projections are closed intervals: segments that touch end to end
+  // share that end and overlap, whichever lies higher.
   if (a1 > a2) return a1 <= b2 ? Overlap : NoIntersection;
-  return b1 <= a2 ? NoIntersection : Overlap;
+  return b1 < a2 ? NoIntersection : Overlap;
+}
+
+// The rules compare relative quantities, so only the float range limits
+// them: beyond about 1.8e19 the products overflow, below about 1e-19 they
+// sink into subnormals. A pair whose largest coordinate m lies outside
+// [2^-30, 2^40) is moved by a power of two, which is exact, so that m lands
+// in [2^61, 2^62), and the crossing is moved back. That is the highest binade
+// where nothing can overflow (differences stay below 2^63, a sum of two
+// squares below 2^127); it leaves the most room below for a pair's small
+// quantities, such as a unit segment beside one of length 3e38.
+constexpr float scaledFrom = 0x1p40f;
+constexpr float scaledBelow = 0x1p-30f;
+constexpr int landingExponent = 61;
+
+// Where the rules can run on the coordinates as they are.
+inline bool withinScale(float m) {
+  return m < scaledFrom && (m >= scaledBelow || m == 0);
+}
+
+Segment scaled(Segment s, int exponent) {
+  for (Point* p : {&s.A, &s.B}) {
+    p->x = std::ldexp(p->x, exponent);
+    p->y = std::ldexp(p->y, exponent);
+  }
+  return s;
+}
+
+}  // namespace
+
+float largestMagnitude(Segment s) {
+  return std::max(std::max(std::fabs(s.A.x), std::fabs(s.A.y)),
+                  std::max(std::fabs(s.B.x), std::fabs(s.B.y)));
+}
+
+int intersectSegments(Segment first, Segment second, Point* crossing) {
+  const float m = std::max(largestMagnitude(first), largestMagnitude(second));
+  if (withinScale(m) || !std::isfinite(m)) return classify(first, second, crossing);
+  const int k = std::ilogb(m) - landingExponent;
+  Point found;
+  const int kind = classify(scaled(first, -k), scaled(second, -k), &found);
+  if (kind == PointIntersection) {
+    crossing->x = std::ldexp(found.x, k);
+    crossing->y = std::ldexp(found.y, k);
+  }
+  return kind;
 }
 
 void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* mayMeet) {
   // The same arithmetic as intersectSegments, without branches, so that the
   // compiler runs several pairs at once in vector registers. A pair counts as
   // settled only where the outcome is NoIntersection by the very same
-  // roundings: the directions differ, no end point is shared, and t or u lies
-  // outside [0, 1]. Everything else goes to intersectSegments.
+  // roundings: the coordinates need no scaling, the directions differ, no end
+  // point is shared, and t or u lies outside [0, 1]. Everything else goes to
+  // intersectSegments. A pair needs no scaling when max(largest[k],
+  // secondLargest) lies in [2^-30, 2^40): a bound on largest[k] alone,
+  // fixed for the row.
+  const float secondLargest = largestMagnitude(second);
+  const float upper = secondLargest < scaledFrom ? scaledFrom : -1;  // -1: none passes
+  const float lower = secondLargest >= scaledBelow ? -1 : scaledBelow;
   for (int k = 0; k < count; ++k) {
     const Point a(firsts.ax[k], firsts.ay[k]);
     const Point b(firsts.bx[k], firsts.by[k]);
@@ -133,6 +189,7 @@ void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* may
     const bool larger = std::fabs(w.cDR) > std::fabs(w.cRS);
     const bool uOutside = finite & (w.cDR == w.cDR) & (((w.cDR != 0) & otherSign) | larger);
     const bool outside = uOutside | (t < 0) | (t > 1);
-    mayMeet[k] = !(differ & !sharesEndPoint(a, b, second.A, second.B) & outside);
+    const bool unscaled = (firsts.largest[k] < upper) & (firsts.largest[k] >= lower);
+    mayMeet[k] = !(unscaled & differ & !sharesEndPoint(a, b, second.A, second.B) & outside);
   }
 }

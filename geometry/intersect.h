@@ -7,13 +7,17 @@
 // otherwise, so the caller keeps the last crossing found.
 int intersectSegments(Segment first, Segment second, Point* crossing);
 
+// The largest magnitude among a segment's four coordinates.
+float largestMagnitude(Segment s);
+
 // End points of many segments, one array per coordinate: segment k runs from
-// (ax[k], ay[k]) to (bx[k], by[k]).
+// (ax[k], ay[k]) to (bx[k], by[k]); largest[k] is its largestMagnitude.
 struct EndPoints {
   const float* ax;
   const float* ay;
   const float* bx;
   const float* by;
+  const float* largest;
 };
 
 // Screens a row of pairs at once: for k < count, sets mayMeet[k] to 0 when

@@ -26,6 +26,7 @@ struct Case {
   Segment second;
   int expected;
   std::optional<Point> crossing = std::nullopt;  // checked on PointIntersection
+  bool eitherOrder = false;                      // the same answer with the two exchanged
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -36,17 +37,23 @@ class Classification : public testing::TestWithParam<Case> {};
 
 TEST_P(Classification, MatchesTheRules) {
   const Case& c = GetParam();
-  Point crossing(-77, -77);
-  crossing.colour = 42;
-  EXPECT_EQ(intersectSegments(c.first, c.second, &crossing), c.expected);
-  EXPECT_EQ(crossing.colour, 42) << "the crossing's colour is never written";
-  if (c.expected == PointIntersection && c.crossing) {
-    EXPECT_FLOAT_EQ(crossing.x, c.crossing->x);
-    EXPECT_FLOAT_EQ(crossing.y, c.crossing->y);
-  }
-  if (c.expected != PointIntersection) {
-    EXPECT_EQ(crossing.x, -77) << "untouched unless the segments cross";
-    EXPECT_EQ(crossing.y, -77);
+  for (const bool exchanged : {false, true}) {
+    if (exchanged && !c.eitherOrder) break;
+    SCOPED_TRACE(exchanged ? "second passed first" : "in the given order");
+    Point crossing(-77, -77);
+    crossing.colour = 42;
+    EXPECT_EQ(exchanged ? intersectSegments(c.second, c.first, &crossing)
+                        : intersectSegments(c.first, c.second, &crossing),
+              c.expected);
+    EXPECT_EQ(crossing.colour, 42) << "the crossing's colour is never written";
+    if (c.expected == PointIntersection && c.crossing) {
+      EXPECT_FLOAT_EQ(crossing.x, c.crossing->x);
+      EXPECT_FLOAT_EQ(crossing.y, c.crossing->y);
+    }
+    if (c.expected != PointIntersection) {
+      EXPECT_EQ(crossing.x, -77) << "untouched unless the segments cross";
+      EXPECT_EQ(crossing.y, -77);
+    }
   }
 }
 
@@ -78,32 +85,41 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"collinear one inside the other", seg(0, 0, 10, 10), seg(3, 3, 4, 4), Overlap},
         Case{"collinear disjoint", seg(0, 0, 1, 0), seg(2, 0, 3, 0), NoIntersection},
         Case{"collinear disjoint, other order", seg(2, 0, 3, 0), seg(0, 0, 1, 0), NoIntersection},
-        // Touching collinear ends break one way: the higher first overlaps.
-        Case{"touching, first higher", seg(2, 0, 3, 0), seg(0, 0, 2, 0), Overlap},
-        Case{"touching, first lower", seg(0, 0, 2, 0), seg(2, 0, 3, 0), NoIntersection},
-        Case{"touching, first higher, reversed", reversed(seg(2, 0, 3, 0)),
-             reversed(seg(0, 0, 2, 0)), Overlap},
+        // Collinear segments that touch end to end share that end.
+        Case{"touching end to end", seg(0, 0, 2, 0), seg(2, 0, 3, 0), Overlap, {}, true},
+        Case{"touching, reversed ends",
+             reversed(seg(2, 0, 3, 0)),
+             reversed(seg(0, 0, 2, 0)),
+             Overlap,
+             {},
+             true},
         Case{"identical", seg(1, 2, 3, 5), seg(1, 2, 3, 5), Overlap},
         Case{"identical, reversed", seg(1, 2, 3, 5), reversed(seg(1, 2, 3, 5)), Overlap},
         Case{"vertical collinear", seg(1, 0, 1, 4), seg(1, 2, 1, 6), Overlap},
         Case{"vertical collinear disjoint", seg(1, 0, 1, 1), seg(1, 2, 1, 6), NoIntersection},
-        Case{"vertical touching, first higher", seg(1, 4, 1, 6), seg(1, 0, 1, 4), Overlap},
-        Case{"vertical touching, first lower", seg(1, 0, 1, 4), seg(1, 6, 1, 4), NoIntersection},
-        // A point-like first segment is compared along y, on or off the line.
-        Case{"zero-length first inside the y-range", seg(5, 2, 5, 2), seg(0, 0, 4, 4), Overlap},
-        Case{"zero-length first off the segment", seg(9, 2, 9, 2), seg(0, 0, 4, 4), Overlap},
-        Case{"zero-length first at the lower y end", seg(0, 0, 0, 0), seg(0, 0, 4, 4),
-             NoIntersection},
-        Case{"zero-length first at the upper y end", seg(4, 4, 4, 4), seg(0, 0, 4, 4), Overlap},
-        Case{"zero-length first above the y-range", seg(1, 5, 1, 5), seg(0, 0, 4, 4),
-             NoIntersection},
-        Case{"two zero-length at one point", seg(1, 1, 1, 1), seg(1, 1, 1, 1), NoIntersection},
-        Case{"zero-length second off the line", seg(0, 0, 4, 0), seg(2, 1, 2, 1), NoIntersection},
-        Case{"zero-length second inside", seg(0, 0, 4, 0), seg(2, 0, 2, 0), Overlap},
-        Case{"zero-length second at the lower end", seg(4, 0, 0, 0), seg(0, 0, 0, 0), Overlap},
-        Case{"zero-length second at the upper end", seg(0, 0, 4, 0), seg(4, 0, 4, 0),
-             NoIntersection},
-        Case{"zero-length second beyond", seg(0, 0, 4, 0), seg(5, 0, 5, 0), NoIntersection},
+        Case{"vertical touching", seg(1, 0, 1, 4), seg(1, 6, 1, 4), Overlap, {}, true},
+        // A zero-length segment is a point, judged by where it lies.
+        Case{"point inside a diagonal", seg(2, 2, 2, 2), seg(0, 0, 4, 4), Overlap, {}, true},
+        Case{"point in the y-range, off the line",
+             seg(5, 2, 5, 2),
+             seg(0, 0, 4, 4),
+             NoIntersection,
+             {},
+             true},
+        Case{"point beside a vertical segment",
+             seg(100, 0.5f, 100, 0.5f),
+             seg(0, 0, 0, 1),
+             NoIntersection,
+             {},
+             true},
+        Case{"point on a horizontal segment", seg(3, 0, 3, 0), seg(0, 0, 4, 0), Overlap, {}, true},
+        Case{"point at the lower end", seg(0, 0, 0, 0), seg(4, 0, 0, 0), Overlap, {}, true},
+        Case{"point at the upper end", seg(4, 0, 4, 0), seg(0, 0, 4, 0), Overlap, {}, true},
+        Case{"point beyond the end", seg(5, 0, 5, 0), seg(0, 0, 4, 0), NoIntersection, {}, true},
+        Case{"point off the line", seg(2, 1, 2, 1), seg(0, 0, 4, 0), NoIntersection, {}, true},
+        Case{"two points at one place", seg(1, 1, 1, 1), seg(1, 1, 1, 1), Overlap},
+        Case{"two points, one x apart", seg(1, 1, 1, 1), seg(2, 1, 2, 1), NoIntersection, {}, true},
+        Case{"two points, zeros of both signs", seg(0, -0.0f, -0.0f, 0), seg(0, 0, 0, 0), Overlap},
         // sin^2 of the angle against eps = 1e-5: 0.1 degrees is parallel,
         // 0.3 degrees is not. Both cross at (50, 0) on a flat X.
         Case{"flat X at 0.1 degrees counts as parallel", seg(0, 0, 100, 0),
@@ -114,10 +130,29 @@ INSTANTIATE_TEST_SUITE_P(
              PointIntersection, Point(50, 0)},
         Case{"near-parallel on a distinct line", seg(0, 0, 100, 0), seg(0, 1, 100, 1.0872665f),
              NoIntersection},
-        // The tolerance is relative: the same shapes at another scale agree.
+        // The tolerance is relative: the same shapes at any scale agree,
+        // also where the products would leave the float range.
         Case{"tiny crossing", seg(0, 0, 4e-6f, 4e-6f), seg(0, 4e-6f, 4e-6f, 0), PointIntersection,
              Point(2e-6f, 2e-6f)},
-        Case{"huge collinear", seg(0, 0, 4e12f, 0), seg(2e12f, 0, 6e12f, 0), Overlap}),
+        Case{"huge collinear", seg(0, 0, 4e12f, 0), seg(2e12f, 0, 6e12f, 0), Overlap, {}, true},
+        Case{"crossing at 4e19", seg(0, 0, 4e19f, 4e19f), seg(0, 4e19f, 4e19f, 0),
+             PointIntersection, Point(2e19f, 2e19f), true},
+        Case{"parallel 1e18 apart",
+             seg(0, 0, 4e19f, 0),
+             seg(0, 1e18f, 4e19f, 1e18f),
+             NoIntersection,
+             {},
+             true},
+        Case{"largest float beside a unit segment",
+             seg(0, 0, 3.4028235e38f, 0),
+             seg(0, 1, 1, 1),
+             NoIntersection,
+             {},
+             true},
+        Case{"crossing at 4e-25", seg(0, 0, 4e-25f, 4e-25f), seg(0, 4e-25f, 4e-25f, 0),
+             PointIntersection, Point(2e-25f, 2e-25f), true},
+        Case{"subnormal crossing", seg(0, 0, 4e-44f, 4e-44f), seg(0, 4e-44f, 4e-44f, 0),
+             PointIntersection, Point(2e-44f, 2e-44f), true}),
     [](const testing::TestParamInfo<Case>& info) {
       std::string name;
       for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';
@@ -209,14 +244,16 @@ TEST(ScreenPairs, SettlesOnlyWhatTheTestCallsApart) {
   for (const Family& family : screeningFamilies()) {
     const std::vector<Segment>& segments = family.segments;
     const int n = int(segments.size());
-    std::vector<float> ax, ay, bx, by;
+    std::vector<float> ax, ay, bx, by, largest;
     for (const Segment& s : segments) {
       ax.push_back(s.A.x), ay.push_back(s.A.y), bx.push_back(s.B.x), by.push_back(s.B.y);
+      largest.push_back(largestMagnitude(s));
     }
     std::vector<unsigned char> mayMeet(n);
     int settled = 0, wrong = 0;
     for (const Segment& second : segments) {
-      screenPairs({ax.data(), ay.data(), bx.data(), by.data()}, n, second, mayMeet.data());
+      screenPairs({ax.data(), ay.data(), bx.data(), by.data(), largest.data()}, n, second,
+                  mayMeet.data());
       for (int k = 0; k < n; ++k) {
         if (mayMeet[k]) continue;
         ++settled;

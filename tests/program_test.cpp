@@ -54,6 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
              windowCannotOpen},
         Case{"disjoint", "0 0 1 0\n0 5 1 5\n", "Duzi 0 i 1 nemaju presecnih tacaka\n",
              windowCannotOpen},
+        // Consecutive pieces of a straight polyline touch; the ends given either way.
+        Case{"straight_polyline", "0 0 2 0\n3 0 2 0\n3 0 5 0\n",
+             "Duzi 0 i 1 se poklapaju\nDuzi 0 i 2 nemaju presecnih tacaka\n"
+             "Duzi 1 i 2 se poklapaju\n",
+             windowCannotOpen},
         Case{"crlf_line_endings", "0 0 4 4\r\n0 4 4 0\r\n", crossing01, windowCannotOpen},
         Case{"lone_cr_line_endings", "0 0 4 4\r0 4 4 0\r", crossing01, windowCannotOpen},
         Case{"tabs_and_form_feeds", "0\t0\f4\v4\n\n\n  0 4\t\t4 0", crossing01, windowCannotOpen},
