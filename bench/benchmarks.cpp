@@ -99,7 +99,7 @@ void BM_pairLoop(benchmark::State& state) {
   const auto n = state.range(0);
   state.SetItemsProcessed(state.iterations() * n * (n - 1) / 2);
 }
-BENCHMARK(BM_pairLoop)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_pairLoop)->Arg(300)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
 void BM_addSegment(benchmark::State& state) {
   const Segment s(Point(1, 2), Point(3, 4));
@@ -140,7 +140,7 @@ bool openSceneWindow() {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(45, 1024.0 / 700, view.nearPlane, view.farPlane);
-  prepareScene();
+  if (!prepareScene()) return false;
   state = 1;
   return true;
 }

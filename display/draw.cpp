@@ -1,21 +1,25 @@
 // Drawing the scene.
 //
 // The scene holds every figure as often as the pair loop added it: with n
-// segments, about n^2/2 entries that are mostly repeats. Without depth test or
-// blending, the last figure to touch a pixel decides its colour, so an entry
-// that is drawn again later in the same colour can be dropped without changing
-// a single pixel. What remains is drawn from vertex arrays, one call per run
-// of equal colour, in the order circles, lines, segments, points.
+// segments, about n^2/2 entries that are mostly repeats, stored as runs.
+// Without depth test or blending, the last figure to touch a pixel decides
+// its colour, so an entry that is drawn again later in the same colour can be
+// dropped without changing a single pixel. What remains is drawn from vertex
+// arrays, one call per run of equal colour, in the order circles, lines,
+// segments, points.
 #include "draw.h"
 
 #include <GL/freeglut.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <unordered_set>
+#include <new>
 #include <vector>
 
+#include "geometry/pages.h"
 #include "geometry/scene.h"
 #include "palette.h"
 
@@ -41,105 +45,149 @@ struct Run {
   int vertexCount;
 };
 
+// Vectors that grow to megabytes for large scenes.
+template <class T>
+using LargeVector = std::vector<T, PageAllocator<T>>;
+
 struct Drawing {
-  std::vector<float> vertices;  // x, y pairs
+  LargeVector<float> vertices;  // x, y pairs
   std::vector<Run> runs;
 };
 
 Drawing drawing;
 
-// The vertices of one figure, exactly as they are sent to OpenGL, and the
-// colour it is drawn in: two entries with equal keys paint the same pixels.
-struct Key {
-  std::vector<float> vertices;
-  int colour;
-  bool operator==(const Key& other) const {
-    return colour == other.colour && vertices.size() == other.vertices.size() &&
-           std::memcmp(vertices.data(), other.vertices.data(), vertices.size() * sizeof(float)) ==
-               0;
-  }
-};
+// The vertices of one figure, x and y, exactly as they are sent to OpenGL.
+template <std::size_t Count>
+using Vertices = std::array<float, Count>;
 
-struct KeyHash {
-  std::size_t operator()(const Key& key) const {
-    std::uint64_t h = 1469598103934665603ull ^ std::uint32_t(key.colour);
-    for (float v : key.vertices) {
-      std::uint32_t bits;
-      std::memcpy(&bits, &v, sizeof bits);
-      h = (h ^ bits) * 1099511628211ull;
-    }
-    return std::size_t(h);
-  }
-};
-
-void circleVerticesOf(const Circle& c, std::vector<float>& out) {
+Vertices<2 * circleVertices> verticesOf(const Circle& c) {
+  Vertices<2 * circleVertices> v;
   for (int k = 0; k < circleVertices; ++k) {
     const double angle = k * circleStep;
-    out.push_back(float(c.centre.x + c.radius * std::cos(angle)));
-    out.push_back(float(c.centre.y + c.radius * std::sin(angle)));
+    v[2 * k] = float(c.centre.x + c.radius * std::cos(angle));
+    v[2 * k + 1] = float(c.centre.y + c.radius * std::sin(angle));
   }
+  return v;
 }
 
-void lineVerticesOf(const Line& l, std::vector<float>& out) {
-  out.insert(out.end(),
-             {l.point.x + lineReach * l.direction.x, l.point.y + lineReach * l.direction.y,
-              l.point.x - lineReach * l.direction.x, l.point.y - lineReach * l.direction.y});
+Vertices<4> verticesOf(const Line& l) {
+  return {l.point.x + lineReach * l.direction.x, l.point.y + lineReach * l.direction.y,
+          l.point.x - lineReach * l.direction.x, l.point.y - lineReach * l.direction.y};
 }
 
-void segmentVerticesOf(const Segment& s, std::vector<float>& out) {
-  out.insert(out.end(), {s.A.x, s.A.y, s.B.x, s.B.y});
+Vertices<4> verticesOf(const Segment& s) {
+  return {s.A.x, s.A.y, s.B.x, s.B.y};
 }
 
-void pointVerticesOf(const Point& p, std::vector<float>& out) {
-  out.insert(out.end(), {p.x, p.y});
+Vertices<2> verticesOf(const Point& p) {
+  return {p.x, p.y};
 }
+
+// The distinct figures of one list (equal vertices, drawn in the same
+// colour), numbered as they are first found. Open addressing over those
+// numbers, kept at most half full.
+template <std::size_t Count>
+class DistinctFigures {
+ public:
+  // The number of the figure with these vertices and colour, adding it if it
+  // is new.
+  std::uint32_t find(const Vertices<Count>& v, int colour) {
+    if (2 * (colours.size() + 1) > slots_.size()) grow();
+    for (std::size_t slot = hash(v, colour) & mask();; slot = (slot + 1) & mask()) {
+      const std::uint32_t index = slots_[slot];
+      if (index == empty) {
+        slots_[slot] = std::uint32_t(colours.size());
+        vertices.push_back(v);
+        colours.push_back(colour);
+        return slots_[slot];
+      }
+      if (colours[index] == colour && std::memcmp(&vertices[index], &v, sizeof v) == 0) {
+        return index;
+      }
+    }
+  }
+
+  LargeVector<Vertices<Count>> vertices;
+  LargeVector<int> colours;
+
+ private:
+  static constexpr std::uint32_t empty = UINT32_MAX;
+
+  std::size_t mask() const { return slots_.size() - 1; }
+
+  static std::size_t hash(const Vertices<Count>& v, int colour) {
+    std::uint64_t h = 1469598103934665603ull ^ std::uint32_t(colour);
+    for (float f : v) h = (h ^ std::bit_cast<std::uint32_t>(f)) * 1099511628211ull;
+    // Lattice coordinates differ only in a few high bits of each float: mix
+    // them into the low bits that pick the slot.
+    h = (h ^ (h >> 33)) * 0xff51afd7ed558ccdull;
+    return std::size_t(h ^ (h >> 33));
+  }
+
+  void grow() {
+    slots_.assign(slots_.empty() ? 16 : 2 * slots_.size(), empty);
+    for (std::uint32_t index = 0; index < colours.size(); ++index) {
+      std::size_t slot = hash(vertices[index], colours[index]) & mask();
+      while (slots_[slot] != empty) slot = (slot + 1) & mask();
+      slots_[slot] = index;
+    }
+  }
+
+  LargeVector<std::uint32_t> slots_;
+};
 
 // Adds one list to the drawing. `current` is the colour in force before the
-// list and after it. Figures drawn in the colour that is inherited from the
-// previous frame are never merged with figures of a set colour.
-template <class Figure, class Vertices>
-void prepareList(const FigureList<Figure>& list, Shape shape, Vertices verticesOf, int& current) {
-  std::vector<int> colours;
-  colours.reserve(list.size());
-  list.forEach([&](const Figure& f) {
+// list and after it. Works on the list's runs: the entries of a run are one
+// figure repeated, drawn once. Figures drawn in the colour that is inherited
+// from the previous frame are never merged with figures of a set colour.
+template <class Figure>
+void prepareList(const FigureList<Figure>& list, Shape shape, int& current) {
+  constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
+  // Which figure each run shows, and the last run that shows each figure.
+  DistinctFigures<count> figures;
+  LargeVector<std::uint32_t> figureOfRun;
+  figureOfRun.reserve(list.runCount());
+  LargeVector<std::size_t> lastRun;
+  list.forEachRun([&](const Figure& f, std::uint32_t) {
     if (isPaletteCode(f.colour)) current = f.colour;
-    colours.push_back(current);
+    const std::uint32_t figure = figures.find(verticesOf(f), current);
+    if (figure == lastRun.size()) lastRun.push_back(0);
+    lastRun[figure] = figureOfRun.size();
+    figureOfRun.push_back(figure);
   });
 
-  // Walk backwards and keep only the last of equal entries.
-  std::vector<std::size_t> kept;
-  std::unordered_set<Key, KeyHash> seen;
-  Key key;
-  for (std::size_t i = list.size(); i-- > 0;) {
-    key.vertices.clear();
-    verticesOf(list[i], key.vertices);
-    key.colour = colours[i];
-    if (seen.insert(key).second) kept.push_back(i);
-  }
-
-  for (std::size_t k = kept.size(); k-- > 0;) {
-    const std::size_t i = kept[k];
+  drawing.vertices.reserve(drawing.vertices.size() + figures.vertices.size() * count);
+  for (std::size_t run = 0; run < figureOfRun.size(); ++run) {
+    const std::uint32_t figure = figureOfRun[run];
+    if (lastRun[figure] != run) continue;
+    const Vertices<count>& v = figures.vertices[figure];
+    const int colour = figures.colours[figure];
     const int first = int(drawing.vertices.size() / 2);
-    verticesOf(list[i], drawing.vertices);
-    const int count = int(drawing.vertices.size() / 2) - first;
+    drawing.vertices.insert(drawing.vertices.end(), v.begin(), v.end());
     Run* last = drawing.runs.empty() ? nullptr : &drawing.runs.back();
-    if (last && last->shape == shape && last->colour == colours[i] && shape != Shape::Circles) {
-      last->vertexCount += count;
+    if (last && last->shape == shape && last->colour == colour && shape != Shape::Circles) {
+      last->vertexCount += int(count / 2);
     } else {
-      drawing.runs.push_back(Run{shape, colours[i], first, count});
+      drawing.runs.push_back(Run{shape, colour, first, int(count / 2)});
     }
   }
 }
 
 }  // namespace
 
-void prepareScene() {
-  drawing = Drawing{};
-  int current = inheritedColour;
-  prepareList(scene.circles, Shape::Circles, circleVerticesOf, current);
-  prepareList(scene.lines, Shape::Lines, lineVerticesOf, current);
-  prepareList(scene.segments, Shape::Segments, segmentVerticesOf, current);
-  prepareList(scene.points, Shape::Points, pointVerticesOf, current);
+bool prepareScene() {
+  try {
+    drawing = Drawing{};
+    int current = inheritedColour;
+    prepareList(scene.circles, Shape::Circles, current);
+    prepareList(scene.lines, Shape::Lines, current);
+    prepareList(scene.segments, Shape::Segments, current);
+    prepareList(scene.points, Shape::Points, current);
+    return true;
+  } catch (const std::bad_alloc&) {
+    drawing = Drawing{};
+    return false;
+  }
 }
 
 void paintScene() {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Builds the drawing of the scene once the window exists; the scene must not
-// change afterwards. showScene calls it.
-void prepareScene();
+// Builds the drawing of the scene; the scene must not change afterwards.
+// Returns false, with nothing prepared, when memory runs out.
+[[nodiscard]] bool prepareScene();
 
 // Clears and paints the prepared scene into the current buffer.
 void paintScene();

@@ -21,8 +21,12 @@ void reshapeWindow(int width, int height) {
   gluPerspective(45, double(width) / height, view.nearPlane, view.farPlane);
 }
 
-void showScene(int argc, char** argv) {
+bool showScene(int argc, char** argv) {
   glutInit(&argc, argv);
+  // The drawing is made once a display is known to be there, and before the
+  // window, so that a scene too large for memory ends the run before
+  // anything shows.
+  if (!prepareScene()) return false;
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(1024, 700);
   glutInitWindowPosition(100, 50);
@@ -41,8 +45,8 @@ void showScene(int argc, char** argv) {
   glLoadIdentity();
   glTranslatef(-view.cx, -view.cy, float(-view.dist));
 
-  prepareScene();
   glutDisplayFunc(drawScene);
   glutReshapeFunc(reshapeWindow);
   glutMainLoop();
+  return true;
 }

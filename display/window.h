@@ -2,7 +2,9 @@
 
 // Opens the window on the filled scene and runs the toolkit's event loop;
 // closing the window ends the process. argc and argv go to the toolkit.
-void showScene(int argc, char** argv);
+// Returns false, before any window opens, when memory runs out for the
+// drawing.
+bool showScene(int argc, char** argv);
 
 // Size callback: the viewport follows the window and the aspect with it.
 void reshapeWindow(int width, int height);

@@ -9,41 +9,110 @@
 namespace {
 
 constexpr std::size_t shownTokenLength = 40;
+constexpr std::size_t readSize = std::size_t(1) << 16;
+// A token this long that does not read as the start of a number is rejected
+// without reading the rest of it (a file of NUL bytes has no blank at all).
+constexpr std::size_t judgedLength = 64;
 
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-Input failure(ReadOutcome outcome) {
-  Input input;
-  input.outcome = outcome;
-  return input;
-}
+// The bytes of the input, a buffer at a time. Tokens are converted in place:
+// the byte after each token is a blank or the spare byte past the buffer, and
+// is replaced by a terminator for strtof for a moment.
+struct Stream {
+  std::FILE* file = nullptr;  // null when all the bytes are in the buffer
+  char* buffer = nullptr;     // `capacity` bytes and one spare
+  std::size_t capacity = 0;
+  char* at = nullptr;  // unread bytes are [at, end)
+  char* end = nullptr;
+  bool ended = false;  // nothing more to read
+  bool failed = false;
+  bool tooLarge = false;
+  std::uint64_t budget = UINT64_MAX;  // for the buffer and the array together
 
-bool growSegments(SegmentArray& array, int by) {
-  void* grown = std::realloc(array.items, sizeof(Segment) * std::size_t(array.capacity + by));
+  Stream() = default;
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+  ~Stream() { std::free(buffer); }
+};
+
+bool allocate(Stream& s, std::size_t capacity) {
+  char* grown = static_cast<char*>(std::realloc(s.buffer, capacity + 1));
   if (!grown) return false;
-  array.items = static_cast<Segment*>(grown);
-  array.capacity += by;
+  s.at = grown + (s.at - s.buffer);
+  s.end = grown + (s.end - s.buffer);
+  s.buffer = grown;
+  s.capacity = capacity;
   return true;
 }
 
-// Walks whitespace-separated tokens. Tokens are converted in place: the byte
-// after each token is a blank or the spare byte past the end, and is
-// temporarily replaced by a terminator for strtof.
-struct Tokens {
-  char* at;
-  char* end;
-
-  bool next(char*& begin, char*& stop) {
-    while (at != end && isBlank(*at)) ++at;
-    if (at == end) return false;
-    begin = at;
-    while (at != end && !isBlank(*at)) ++at;
-    stop = at;
-    return true;
+// Keeps [from, end), moved to the start of the buffer, and reads more after
+// it, growing the buffer when what is kept fills it. Returns false when no
+// byte was added.
+bool refill(Stream& s, std::uint64_t arrayBytes) {
+  if (s.ended) return false;
+  const std::size_t kept = std::size_t(s.end - s.at);
+  std::memmove(s.buffer, s.at, kept);
+  s.at = s.buffer;
+  s.end = s.buffer + kept;
+  if (kept == s.capacity) {
+    const std::size_t capacity = s.capacity * 2;
+    if (capacity + arrayBytes > s.budget || !allocate(s, capacity)) {
+      s.tooLarge = true;
+      return false;
+    }
   }
-};
+  const std::size_t read = std::fread(s.end, 1, s.capacity - kept, s.file);
+  s.end += read;
+  if (read < s.capacity - kept) {
+    s.ended = true;
+    s.failed = std::ferror(s.file) != 0;
+  }
+  return read > 0;
+}
+
+// Whether the first `length` bytes of a token can begin a number: the
+// longest number at their start may leave out only an unfinished exponent
+// ("1e+", "0x1p-"), never more.
+bool mayBeNumber(char* begin, std::size_t length) {
+  const char saved = begin[length];
+  begin[length] = '\0';
+  char* converted = nullptr;
+  std::strtof(begin, &converted);
+  begin[length] = saved;
+  return std::size_t(converted - begin) + 2 >= length;
+}
+
+enum class Token { Found, End, Rejected };
+
+// The next whitespace-separated token, read whole unless it is rejected by
+// its start. At Token::End the stream may have failed or grown too large.
+Token nextToken(Stream& s, std::uint64_t arrayBytes, char*& begin, char*& stop) {
+  for (;;) {
+    while (s.at != s.end && isBlank(*s.at)) ++s.at;
+    if (s.at != s.end) break;
+    if (!refill(s, arrayBytes)) return Token::End;
+  }
+  bool judged = false;
+  for (std::size_t length = 0;;) {
+    char* p = s.at + length;
+    while (p != s.end && !isBlank(*p)) ++p;
+    length = std::size_t(p - s.at);
+    begin = s.at;
+    stop = p;
+    if (p != s.end || s.ended) break;
+    // The token goes on past what has been read.
+    if (!judged && length >= judgedLength) {
+      judged = true;
+      if (!mayBeNumber(s.at, judgedLength)) return Token::Rejected;
+    }
+    if (!refill(s, arrayBytes) && (s.tooLarge || s.failed)) return Token::End;
+  }
+  s.at = stop;
+  return Token::Found;
+}
 
 bool toFloat(char* begin, char* stop, float& value) {
   const char saved = *stop;
@@ -56,26 +125,60 @@ bool toFloat(char* begin, char* stop, float& value) {
   return converted == stop && std::isfinite(value);
 }
 
-Input parseMutable(char* text, std::size_t size) {
-  Input input;
-  Tokens tokens{text, text + size};
-  if (size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) tokens.at += 3;
+bool growSegments(SegmentArray& array, int by, std::uint64_t budget) {
+  const std::size_t bytes = sizeof(Segment) * (std::size_t(array.capacity) + std::size_t(by));
+  if (bytes > budget || array.capacity > INT32_MAX - by) return false;
+  void* grown = std::realloc(array.items, bytes);
+  if (!grown) return false;
+  array.items = static_cast<Segment*>(grown);
+  array.capacity += by;
+  return true;
+}
 
-  SegmentArray& array = input.segments;
-  if (!growSegments(array, 1)) {
-    input.outcome = ReadOutcome::OutOfMemory;
-    return input;
+Input finish(Input& input, ReadOutcome outcome) {
+  input.segmentsRead = input.segments.count;
+  if (outcome != ReadOutcome::Segments) releaseSegments(input.segments);
+  input.outcome = outcome;
+  return std::move(input);
+}
+
+// Shown in messages: the token as written, cut to at most 40 bytes without
+// splitting a UTF-8 character.
+std::string shownToken(const char* begin, const char* stop) {
+  std::size_t length = std::min<std::size_t>(std::size_t(stop - begin), shownTokenLength);
+  if (length < std::size_t(stop - begin)) {
+    // Back off to the lead byte of a character the cut would split.
+    std::size_t lead = length;
+    while (lead > 0 && lead > length - 3 && (begin[lead] & 0xC0) == 0x80) --lead;
+    const unsigned char first = static_cast<unsigned char>(begin[lead]);
+    const std::size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (lead < length && first >= 0xC0 && lead + needed > length) length = lead;
   }
+  return std::string(begin, length);
+}
+
+Input parse(Stream& s) {
+  Input input;
+  SegmentArray& array = input.segments;
+  auto arrayBytes = [&] { return std::uint64_t(array.capacity) * sizeof(Segment); };
+  // A UTF-8 byte-order mark at the very start is not part of any token.
+  while (std::size_t(s.end - s.at) < 3 && refill(s, 0)) {
+  }
+  if (s.end - s.at >= 3 && std::memcmp(s.at, "\xEF\xBB\xBF", 3) == 0) s.at += 3;
+
+  if (!growSegments(array, 1, s.budget)) return finish(input, ReadOutcome::OutOfMemory);
   // Reads one record into the slot with index count; returns how many numbers
   // it converted (0 at end of input, -1 on a bad token).
   auto readRecord = [&]() -> int {
     float values[4] = {0, 0, 0, 0};
     int read = 0;
     char *begin, *stop;
-    while (read < 4 && tokens.next(begin, stop)) {
-      if (!toFloat(begin, stop, values[read])) {
+    while (read < 4) {
+      const Token token = nextToken(s, arrayBytes(), begin, stop);
+      if (token == Token::End) break;
+      if (token == Token::Rejected || !toFloat(begin, stop, values[read])) {
         input.badSegment = array.count;
-        input.badToken.assign(begin, std::min<std::size_t>(stop - begin, shownTokenLength));
+        input.badToken = shownToken(begin, stop);
         return -1;
       }
       ++read;
@@ -90,59 +193,46 @@ Input parseMutable(char* text, std::size_t size) {
   };
 
   int read = readRecord();
-  if (read == 0) {
-    releaseSegments(array);
-    input.outcome = ReadOutcome::NoData;
-    return input;
-  }
   while (read > 0) {
     ++array.count;
-    if (array.count == array.capacity && !growSegments(array, 1000)) {
-      releaseSegments(array);
-      input.outcome = ReadOutcome::OutOfMemory;
-      return input;
+    if (array.count == array.capacity &&
+        !growSegments(array, 1000, s.budget - std::min<std::uint64_t>(s.budget, s.capacity))) {
+      return finish(input, ReadOutcome::OutOfMemory);
     }
     read = readRecord();
   }
-  if (read < 0) {
-    releaseSegments(array);
-    input.outcome = ReadOutcome::Malformed;
-    return input;
-  }
-  input.outcome = ReadOutcome::Segments;
-  return input;
+  if (s.failed) return finish(input, ReadOutcome::CannotRead);
+  if (s.tooLarge) return finish(input, ReadOutcome::OutOfMemory);
+  if (read < 0) return finish(input, ReadOutcome::Malformed);
+  if (array.count == 0) return finish(input, ReadOutcome::NoData);
+  return finish(input, ReadOutcome::Segments);
 }
 
 }  // namespace
 
 Input parseSegments(const char* text, std::size_t size) {
-  // One spare byte, so the last token can be terminated in place.
-  char* copy = static_cast<char*>(std::malloc(size + 1));
-  if (!copy) return failure(ReadOutcome::OutOfMemory);
-  if (size) std::memcpy(copy, text, size);
-  Input input = parseMutable(copy, size);
-  std::free(copy);
-  return input;
+  Stream s;
+  if (!allocate(s, size)) {
+    Input input;
+    return finish(input, ReadOutcome::OutOfMemory);
+  }
+  if (size) std::memcpy(s.buffer, text, size);
+  s.at = s.buffer;
+  s.end = s.buffer + size;
+  s.ended = true;
+  return parse(s);
 }
 
-Input readSegments(std::FILE* file) {
-  std::size_t size = 0, capacity = 1 << 16;
-  char* text = static_cast<char*>(std::malloc(capacity + 1));
-  if (!text) return failure(ReadOutcome::OutOfMemory);
-  for (;;) {
-    size += std::fread(text + size, 1, capacity - size, file);
-    if (size < capacity) break;
-    capacity *= 2;
-    char* grown = static_cast<char*>(std::realloc(text, capacity + 1));
-    if (!grown) {
-      std::free(text);
-      return failure(ReadOutcome::OutOfMemory);
-    }
-    text = grown;
+Input readSegments(std::FILE* file, std::uint64_t budget) {
+  Stream s;
+  s.file = file;
+  s.budget = budget;
+  if (!allocate(s, readSize)) {
+    Input input;
+    return finish(input, ReadOutcome::OutOfMemory);
   }
-  Input input = std::ferror(file) ? failure(ReadOutcome::CannotRead) : parseMutable(text, size);
-  std::free(text);
-  return input;
+  s.at = s.end = s.buffer;
+  return parse(s);
 }
 
 void releaseSegments(SegmentArray& segments) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -20,7 +21,7 @@ enum class ReadOutcome {
   NoData,       // the file holds nothing but whitespace
   CannotRead,   // the file could not be read (a directory, an I/O error)
   Malformed,    // a token that is not a finite float
-  OutOfMemory,  // the file or the array did not fit in memory
+  OutOfMemory,  // the segments read so far already fill the memory allowed
 };
 
 struct Input {
@@ -30,6 +31,7 @@ struct Input {
   std::string badToken;        // Malformed: the token as written, cut to 40 bytes
   int incompleteSegment = -1;  // a last record of one to three numbers
   int incompleteNumbers = 0;   // how many numbers that record had
+  int segmentsRead = 0;        // whole segments read, also when reading failed
 };
 
 // Parses the bytes of the file. A UTF-8 byte-order mark at the start is
@@ -37,7 +39,9 @@ struct Input {
 // hexadecimal). The coordinates a short last record lacks are 0.
 Input parseSegments(const char* text, std::size_t size);
 
-// Reads the whole file, then parses it.
-Input readSegments(std::FILE* file);
+// Reads and parses the file as it goes. The array of segments and the
+// longest token together stay within `budget` bytes: a file that is larger
+// (or endless, like /dev/zero) ends with OutOfMemory once it reaches it.
+Input readSegments(std::FILE* file, std::uint64_t budget = UINT64_MAX);
 
 void releaseSegments(SegmentArray& segments);

@@ -69,15 +69,15 @@ std::string printable(const std::string& token) {
   return shown;
 }
 
-// Every pair stores at least one segment; refuse at once an input whose
-// scene cannot fit, rather than be killed part-way through the report.
-bool sceneFits(int segmentCount) {
-  const std::uint64_t needed = minimumSceneBytes(segmentCount);
+// Refuse at once an input whose pair loop cannot fit even when no pair
+// meets, rather than fail part-way through the report.
+bool loopFits(int segmentCount) {
+  const std::uint64_t needed = minimumLoopBytes(segmentCount);
   const std::uint64_t available = availableMemory();
   if (needed <= available) return true;
   std::fprintf(stderr,
-               "Greska! Nema dovoljno memorije za %d duzi: prikaz trazi bar %llu MB, a slobodno je "
-               "oko %llu MB (staje oko %llu duzi).\n",
+               "Greska! Nema dovoljno memorije za %d duzi: izvestaj i prikaz traze bar %llu MB, a "
+               "slobodno je oko %llu MB (staje oko %llu duzi).\n",
                segmentCount, (unsigned long long)(needed >> 20),
                (unsigned long long)(available >> 20),
                (unsigned long long)segmentsThatFit(available));
@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
 
   std::FILE* file = std::fopen("test.txt", "r");
   if (!file) return failToOpen();
-  Input input = readSegments(file);
+  const std::uint64_t available = availableMemory();
+  Input input = readSegments(file, inputBudget(available));
   std::fclose(file);
 
   switch (input.outcome) {
@@ -108,7 +109,12 @@ int main(int argc, char** argv) {
                   printable(input.badToken).c_str());
       return afterMessage(malformedInput);
     case ReadOutcome::OutOfMemory:
-      return failOutOfMemory();
+      std::fprintf(stderr,
+                   "Greska! Nema dovoljno memorije za ulazni fajl: procitano je %d duzi, a "
+                   "slobodno je bilo oko %llu MB (staje oko %llu duzi).\n",
+                   input.segmentsRead, (unsigned long long)(available >> 20),
+                   (unsigned long long)segmentsThatFit(available));
+      return outOfMemory;
     case ReadOutcome::Segments:
       break;
   }
@@ -118,12 +124,13 @@ int main(int argc, char** argv) {
                  "koordinate su 0.\n",
                  input.incompleteSegment, input.incompleteNumbers);
   }
-  if (!sceneFits(input.segments.count)) {
+  if (!loopFits(input.segments.count)) {
     releaseSegments(input.segments);
     return outOfMemory;
   }
 
-  Progress progress = startProgress(minimumSceneBytes(input.segments.count) / sizeof(Segment));
+  const std::uint64_t n = std::uint64_t(input.segments.count);
+  Progress progress = startProgress(n * (n - 1) / 2);
   const LoopOutcome outcome = reportPairs(input.segments, report, &progress);
   endProgress(progress);
   const bool written = flushReport(report);  // all of it, before the window opens
@@ -132,7 +139,11 @@ int main(int argc, char** argv) {
     return outcome == LoopOutcome::OutOfMemory ? failOutOfMemory() : failToWrite(report.error);
   }
 
-  showScene(argc, argv);  // the toolkit ends the process when the window closes
+  // The toolkit ends the process when the window closes.
+  if (!showScene(argc, argv)) {
+    releaseSegments(input.segments);
+    return failOutOfMemory();
+  }
 
   releaseSegments(input.segments);
   awaitTwoCharacters();

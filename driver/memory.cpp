@@ -3,21 +3,31 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
+#include <cstring>
 
+#include "geometry/figure_list.h"
 #include "geometry/figures.h"
 
 namespace {
 
-std::uint64_t meminfoAvailable() {
-  std::FILE* f = std::fopen("/proc/meminfo", "r");
+// Fixed: the report's two buffers and the first chunk of each scene list.
+constexpr std::uint64_t fixedBytes = 4 * chunkBytes;
+// Per segment: one run of the scene, its row screening columns and flag.
+constexpr std::uint64_t loopBytesPerSegment =
+    sizeof(FigureList<Segment>::Run) + 5 * sizeof(float) + 1;
+
+// A "Name: <n> kB" line of a /proc file, in bytes.
+std::uint64_t procKilobytes(const char* path, const char* name) {
+  std::FILE* f = std::fopen(path, "r");
   if (!f) return UINT64_MAX;
   char line[256];
   unsigned long long kib = 0;
   std::uint64_t found = UINT64_MAX;
+  const std::size_t length = std::strlen(name);
   while (std::fgets(line, sizeof line, f)) {
-    if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
+    if (std::strncmp(line, name, length) == 0 && line[length] == ':' &&
+        std::sscanf(line + length + 1, "%llu", &kib) == 1) {
       found = std::uint64_t(kib) * 1024;
       break;
     }
@@ -41,26 +51,31 @@ std::uint64_t cgroupAvailable() {
   return limit > used ? limit - used : 0;
 }
 
-std::uint64_t rlimitAvailable(int resource) {
+// What a resource limit leaves beside what the process already uses of it.
+std::uint64_t rlimitAvailable(int resource, const char* usedName) {
   rlimit limit{};
   if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return UINT64_MAX;
-  return limit.rlim_cur;
+  std::uint64_t used = procKilobytes("/proc/self/status", usedName);
+  if (used == UINT64_MAX) used = 0;
+  return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
 }
 
 }  // namespace
 
 std::uint64_t availableMemory() {
-  return std::min({meminfoAvailable(), cgroupAvailable(), rlimitAvailable(RLIMIT_AS),
-                   rlimitAvailable(RLIMIT_DATA)});
+  return std::min({procKilobytes("/proc/meminfo", "MemAvailable"), cgroupAvailable(),
+                   rlimitAvailable(RLIMIT_AS, "VmSize"), rlimitAvailable(RLIMIT_DATA, "VmData")});
 }
 
-std::uint64_t minimumSceneBytes(std::uint64_t segmentCount) {
-  const std::uint64_t pairs = segmentCount < 2 ? 0 : segmentCount * (segmentCount - 1) / 2;
-  return pairs * sizeof(Segment);
+std::uint64_t minimumLoopBytes(std::uint64_t segmentCount) {
+  return fixedBytes + segmentCount * loopBytesPerSegment;
 }
 
 std::uint64_t segmentsThatFit(std::uint64_t bytes) {
-  // n(n-1)/2 * size <= bytes  =>  n <= (1 + sqrt(1 + 8 bytes / size)) / 2
-  const double pairs = double(bytes) / sizeof(Segment);
-  return std::uint64_t((1 + std::sqrt(1 + 8 * pairs)) / 2);
+  if (bytes <= fixedBytes) return 0;
+  return (bytes - fixedBytes) / (loopBytesPerSegment + sizeof(Segment));
+}
+
+std::uint64_t inputBudget(std::uint64_t bytes) {
+  return segmentsThatFit(bytes) * sizeof(Segment);
 }

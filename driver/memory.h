@@ -3,12 +3,19 @@
 #include <cstdint>
 
 // Bytes this process can still expect to get: the machine's available memory,
-// narrowed by the address-space and data limits and the cgroup's limit.
+// narrowed by what the address-space and data limits and the cgroup's limit
+// leave beside what is already in use.
 std::uint64_t availableMemory();
 
-// The scene stores at least one segment per pair, so n segments need at
-// least this many bytes before the pair loop starts.
-std::uint64_t minimumSceneBytes(std::uint64_t segmentCount);
+// What the pair loop needs for n segments at the very least, beside the
+// input itself: the report's buffers, the row screening, and one run of the
+// scene per row (when no pair meets, a row stores its later segment once).
+std::uint64_t minimumLoopBytes(std::uint64_t segmentCount);
 
-// Roughly the largest segment count whose minimum scene fits in `bytes`.
+// Roughly the largest segment count whose input and minimum loop fit in
+// `bytes`.
 std::uint64_t segmentsThatFit(std::uint64_t bytes);
+
+// How much of `bytes` the input may take while reading, so that the
+// minimum loop for what has been read still fits beside it.
+std::uint64_t inputBudget(std::uint64_t bytes);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "geometry/intersect.h"
 #include "geometry/scene.h"
@@ -48,23 +49,34 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progres
     if (progress) showProgress(*progress, std::uint64_t(i) * std::uint64_t(i - 1) / 2);
     const Segment later = segments.items[i];
     screenPairs(screen.firsts, i, later, screen.mayMeet);
-    // Every pair of the row stores `later`; only the first time (j = 0) can it
-    // widen the corners, so the other times it is copied into the list directly.
-    Segment laterRed = later;
-    laterRed.colour = Red;
+    // Every pair of the row stores `later`; those between two meeting pairs
+    // are stored together, as one run.
+    std::uint32_t laterRepeats = 0;
     for (int j = 0; j < i; ++j) {
-      const int kind = screen.mayMeet[j] ? intersectSegments(segments.items[j], later, &crossing)
-                                         : NoIntersection;
-      writeReportLine(out, j, i, kind);
-      bool stored = true;
-      if (kind != NoIntersection) {
-        stored = (kind != PointIntersection || addPoint(crossing, Black)) &&
-                 addSegment(segments.items[j], Red);
+      // Pairs the screening settled come in long stretches.
+      const void* next = std::memchr(screen.mayMeet + j, 1, std::size_t(i - j));
+      const int settledEnd =
+          next ? int(static_cast<const unsigned char*>(next) - screen.mayMeet) : i;
+      if (settledEnd > j) {
+        writeApartLines(out, j, settledEnd, i);
+        laterRepeats += std::uint32_t(settledEnd - j);
+        j = settledEnd;
+        if (j == i) break;
       }
-      stored = stored && (j > 0 ? scene.segments.append(laterRed) : addSegment(later, Red));
+      const int kind = intersectSegments(segments.items[j], later, &crossing);
+      writeReportLine(out, j, i, kind);
+      if (kind == NoIntersection) {
+        ++laterRepeats;
+        continue;
+      }
+      const bool stored = addSegment(later, Red, laterRepeats) &&
+                          (kind != PointIntersection || addPoint(crossing, Black)) &&
+                          addSegment(segments.items[j], Red) && addSegment(later, Red);
       if (!stored) return LoopOutcome::OutOfMemory;
+      laterRepeats = 0;
     }
-    if (out.error) return LoopOutcome::WriteFailed;
+    if (!addSegment(later, Red, laterRepeats)) return LoopOutcome::OutOfMemory;
+    if (reportFailed(out)) return LoopOutcome::WriteFailed;
   }
   return LoopOutcome::Done;
 }

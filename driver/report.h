@@ -1,30 +1,39 @@
-// The console report: one line per pair, formatted into one large buffer and
-// written with as few system calls as possible.
+// The console report: one line per pair, formatted into large buffers that a
+// second thread writes out while the next one fills.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "geometry/figure_list.h"
+#include "geometry/figures.h"
 
 struct ReportBuffer {
-  // The buffer is one huge-page chunk: one page fault instead of hundreds.
+  // Both buffers share one huge-page chunk: one page fault instead of
+  // hundreds. Each is small enough to stay in cache between being filled and
+  // being written.
+  static constexpr std::size_t bufferBytes = chunkBytes / 2;
   static constexpr std::size_t slack = 128;  // room for fixed-size copies past the end
-  static constexpr std::size_t capacity = chunkBytes - slack;
+  static constexpr std::size_t capacity = bufferBytes - slack;
 
   // `data` is null if memory ran out.
-  explicit ReportBuffer(int target) : fd(target), data(static_cast<char*>(allocateChunk())) {}
+  explicit ReportBuffer(int target);
   ReportBuffer(const ReportBuffer&) = delete;
   ReportBuffer& operator=(const ReportBuffer&) = delete;
-  ~ReportBuffer() {
-    if (data) releaseChunk(data);
-  }
+  ~ReportBuffer();  // waits until the writer has finished
 
-  int fd;  // where the report goes
+  int fd;      // where the report goes
+  char* data;  // the buffer being filled, whole lines only
   std::size_t used = 0;
-  int error = 0;  // errno of the first failed write; nothing is written after it
+  // errno of the first failed write; nothing is written after it.
+  std::atomic<int> error = 0;
 
   // The text of a line is made from pieces kept between lines: "Duzi j" for
   // every j seen so far, made once each, and " i <i> <verdict>\n" for the
@@ -37,11 +46,28 @@ struct ReportBuffer {
 
   // "Duzi j" in the first bytes of names[j], its length in the last byte.
   char names[namedLimit][16];
-  char* data;
+
+  // The writer thread and the buffer it writes. Started with the first
+  // buffer handed over; the main thread never waits for it except to reuse
+  // that buffer and at the end.
+  char* spare;
+  std::size_t spareUsed = 0;  // bytes of `spare` still to write, 0 when it is free
+  bool closing = false;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::thread writer;
 };
 
-// Writes out everything buffered. Returns false if any write has failed.
+// Hands the buffered lines to the writer and goes on with an empty buffer.
+void passOnReport(ReportBuffer& out);
+
+// Writes out everything buffered and waits until it is written. Returns false
+// if any write has failed.
 bool flushReport(ReportBuffer& out);
+
+inline bool reportFailed(const ReportBuffer& out) {
+  return out.error.load(std::memory_order_relaxed) != 0;
+}
 
 namespace report_detail {
 
@@ -80,7 +106,7 @@ inline void nameUpTo(ReportBuffer& out, int count) {
 // "Duzi j i i <verdict>\n" for the pair (j, i) and the test's result.
 inline void writeReportLine(ReportBuffer& out, int j, int i, int kind) {
   using namespace report_detail;
-  if (out.capacity - out.used < sizeof out.names[0] + sizeof out.suffix[0]) flushReport(out);
+  if (out.capacity - out.used < sizeof out.names[0] + sizeof out.suffix[0]) passOnReport(out);
   if (i != out.row) {
     startRow(out, i);
     nameUpTo(out, i);  // the names of this row's pairs
@@ -97,4 +123,32 @@ inline void writeReportLine(ReportBuffer& out, int j, int i, int kind) {
   }
   std::memcpy(at, out.suffix[kind], sizeof out.suffix[kind]);
   out.used = std::size_t(at - out.data) + out.suffixLength[kind];
+}
+
+// The lines of the pairs (j, i) for every j in [from, to), none of which
+// meet: the bulk of any large report, written in one tight loop.
+inline void writeApartLines(ReportBuffer& out, int from, int to, int i) {
+  using namespace report_detail;
+  constexpr std::size_t longest = sizeof out.names[0] + sizeof out.suffix[0];
+  if (i != out.row) {
+    startRow(out, i);
+    nameUpTo(out, i);
+  }
+  // A copy the compiler can keep in registers: no line overwrites it.
+  char suffix[sizeof out.suffix[0]];
+  std::memcpy(suffix, out.suffix[NoIntersection], sizeof suffix);
+  const std::size_t suffixLength = out.suffixLength[NoIntersection];
+  for (int j = from; j < to;) {
+    if (out.capacity - out.used < longest) passOnReport(out);
+    const int stop = std::min({to, out.named, j + int((out.capacity - out.used) / longest)});
+    char* at = out.data + out.used;
+    for (; j < stop; ++j) {
+      std::memcpy(at, out.names[j], sizeof out.names[j]);
+      at += out.names[j][15];
+      std::memcpy(at, suffix, sizeof suffix);
+      at += suffixLength;
+    }
+    out.used = std::size_t(at - out.data);
+    if (j < to && j >= out.named) writeReportLine(out, j++, i, NoIntersection);
+  }
 }

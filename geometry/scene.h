@@ -2,6 +2,8 @@
 // read by the display.
 #pragma once
 
+#include <cstdint>
+
 #include "figure_list.h"
 #include "figures.h"
 
@@ -25,19 +27,21 @@ inline void widenCorners(float x, float y) {
   if (y > scene.maxCorner.y) scene.maxCorner.y = y;
 }
 
-// Each stores a copy whose colour is replaced by `colour`, then widens the
-// corners. Both return false, changing nothing, when memory runs out.
-// Inline: the pair loop calls them millions of times.
-[[nodiscard]] inline bool addPoint(Point p, int colour) {
+// Each stores `times` copies whose colour is replaced by `colour`, then
+// widens the corners. Both return false, changing nothing, when memory runs
+// out. Inline: the pair loop calls them for every run it adds.
+[[nodiscard]] inline bool addPoint(Point p, int colour, std::uint32_t times = 1) {
+  if (times == 0) return true;
   p.colour = colour;
-  if (!scene.points.append(p)) return false;
+  if (!scene.points.append(p, times)) return false;
   widenCorners(p.x, p.y);
   return true;
 }
 
-[[nodiscard]] inline bool addSegment(Segment s, int colour) {
+[[nodiscard]] inline bool addSegment(Segment s, int colour, std::uint32_t times = 1) {
+  if (times == 0) return true;
   s.colour = colour;
-  if (!scene.segments.append(s)) return false;
+  if (!scene.segments.append(s, times)) return false;
   widenCorners(s.A.x, s.A.y);
   widenCorners(s.B.x, s.B.y);
   return true;

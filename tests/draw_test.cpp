@@ -101,7 +101,7 @@ TEST_P(SamePixels, AsDrawingEveryFigure) {
   const auto reference2 = readFrame();
 
   glColor3f(1, 1, 1);
-  prepareScene();
+  ASSERT_TRUE(prepareScene());
   paintScene();
   const auto prepared1 = readFrame();
   paintScene();
@@ -144,6 +144,18 @@ INSTANTIATE_TEST_SUITE_P(
                             ASSERT_TRUE(addPoint(Point(5, 0), White));
                           },
                           5},
+                    // Equal figures apart in the list: the last one decides
+                    // what lies on top.
+                    Scene{"last of equal figures on top",
+                          [] {
+                            append(scene.segments, seg(0, 3, 10, 3), Red);
+                            append(scene.segments, seg(0, 3, 10, 3), Green);
+                            append(scene.segments, seg(0, 3, 10, 3), Red);
+                            ASSERT_TRUE(addPoint(Point(5, 3), Blue));
+                            ASSERT_TRUE(addPoint(Point(5, 3), Yellow));
+                            ASSERT_TRUE(addPoint(Point(5, 3), Blue));
+                          },
+                          3},
                     Scene{"codes outside the palette",
                           [] {
                             append(scene.segments, seg(0, 1, 10, 1), 10);  // first frame white

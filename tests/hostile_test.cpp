@@ -1,5 +1,6 @@
 // Whatever a file or the environment throws at the program, it ends with the
 // right report or a clear error: no hang, no crash, nothing lost.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "program_runner.h"
 
@@ -118,17 +120,62 @@ TEST(Output, ReaderThatGoesAwayEndsTheRunQuietly) {
   EXPECT_EQ(errors.st_size, 0) << "nothing on standard error";
 }
 
+// A report that cannot be written ends the pair loop at once: 100,000
+// segments would take minutes to report in full.
+TEST(Output, WriteErrorStopsThePairLoopAtOnce) {
+  std::string input;
+  for (int k = 0; k < 100000; ++k) input += std::to_string(k) + " 0 " + std::to_string(k) + " 1\n";
+  const RunResult r = runOnInput(input, {.env = {{"DISPLAY", ""}}, .stdoutPath = "/dev/full"});
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 3) << r.err;
+}
+
+// A file of NUL bytes without end is malformed from its first byte on.
+TEST(HostileFiles, EndlessZerosAreMalformed) {
+  TempDir zeros;
+  ASSERT_EQ(symlink("/dev/zero", (zeros.path + "/test.txt").c_str()), 0);
+  const RunResult r = runProgram(zeros.path, headless);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(startsWith(r.out, "Greska! Neispravan podatak za duz 0 u ulaznom fajlu: \\x00"));
+}
+
 #ifndef SEGMENTS_SANITIZED  // the sanitizers' shadow memory does not fit such limits
-// The scene needs at least 28 bytes per pair before the loop starts: an input
-// whose minimum does not fit is refused at once, and one that fits runs.
+// An endless stream of good numbers stops once the memory allowed is used,
+// with a message naming how much was read.
+TEST(Memory, EndlessInputStopsAtTheLimit) {
+  TempDir dir;
+  const std::string fifo = dir.path + "/test.txt";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread feeder([&] {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    std::string block;
+    while (block.size() < 65536) block += "1 2 3 4\n";
+    while (fd >= 0 && write(fd, block.data(), block.size()) > 0) {
+    }
+    if (fd >= 0) close(fd);
+  });
+  const RunResult r = runProgram(dir.path, {.env = {{"DISPLAY", ""}}, .dataLimit = 64ull << 20});
+  close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK));  // frees a feeder still waiting to open
+  feeder.join();
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(startsWith(r.err, "Greska! Nema dovoljno memorije za ulazni fajl: procitano je "))
+      << r.err;
+}
+
+// Memory for the pair loop is checked before the report starts against what
+// it needs at the least (the segments and one run of the scene per row): an
+// input that cannot fit even so is refused at once, and one that fits runs.
 TEST(Memory, InputsTooLargeAreRefusedBeforeTheReport) {
-  const unsigned long long limit = 96ull << 20;
-  const RunResult tooLarge =
-      runOnInput(randomSegments(3000), {.env = {{"DISPLAY", ""}}, .dataLimit = limit});
+  const unsigned long long limit = 32ull << 20;
+  std::string many;
+  for (int k = 0; k < 400000; ++k) many += "1 2 3 4\n";
+  const RunResult tooLarge = runOnInput(many, {.env = {{"DISPLAY", ""}}, .dataLimit = limit});
   EXPECT_EQ(tooLarge.status, 255);
   EXPECT_EQ(tooLarge.out, "");
-  EXPECT_NE(tooLarge.err.find("za 3000 duzi"), std::string::npos) << tooLarge.err;
-  EXPECT_NE(tooLarge.err.find("staje oko 2"), std::string::npos) << tooLarge.err;  // ~2,600
+  EXPECT_TRUE(startsWith(tooLarge.err, "Greska! Nema dovoljno memorije za ")) << tooLarge.err;
+  EXPECT_NE(tooLarge.err.find("staje oko "), std::string::npos) << tooLarge.err;
 
   const RunResult fits =
       runOnInput(randomSegments(1000), {.env = {{"DISPLAY", ""}}, .dataLimit = limit});
@@ -136,12 +183,12 @@ TEST(Memory, InputsTooLargeAreRefusedBeforeTheReport) {
   EXPECT_EQ(lineCount(fits.out), 1000 * 999 / 2);
 }
 
-// A fan of segments through one point: every pair crosses and stores 68
-// bytes instead of the 28 foreseen. Memory runs out inside the loop; the
-// lines written so far stay written, whole.
+// A fan of segments through one point: every pair crosses and stores two
+// runs and a point. Memory runs out inside the loop; the lines written so far
+// stay written, whole.
 TEST(Memory, ExhaustionInsideTheLoopKeepsTheLinesWritten) {
   std::string fan;
-  const int n = 800;
+  const int n = 880;
   for (int k = 0; k < n; ++k) {
     const double angle = k * 0.2 * M_PI / 180;  // 0.2 degrees apart: never parallel
     fan += std::to_string(-100 * std::cos(angle)) + " " + std::to_string(-100 * std::sin(angle)) +
@@ -150,12 +197,13 @@ TEST(Memory, ExhaustionInsideTheLoopKeepsTheLinesWritten) {
   }
   const RunResult r = runOnInput(fan, {.env = {{"DISPLAY", ""}}, .dataLimit = 24ull << 20});
   EXPECT_EQ(r.status, 255) << r.err;
-  EXPECT_NE(r.err.find("Nema dovoljno memorije"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "Greska! Nema dovoljno memorije.\n");
   EXPECT_GT(lineCount(r.out), 1000);
   EXPECT_LT(lineCount(r.out), n * (n - 1) / 2);
   EXPECT_EQ(r.out.back(), '\n');
   EXPECT_TRUE(startsWith(r.out, "Duzi 0 i 1 imaju presecnu tacku\n"));
 }
+
 #endif
 
 // A long loop shows its progress on a terminal, and only there; standard

@@ -5,7 +5,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "driver/pairs.h"
+#include "geometry/scene.h"
 
 namespace {
 
@@ -37,6 +42,43 @@ TEST(ReportLines, MatchPlainFormatting) {
   written.resize(std::fread(written.data(), 1, written.size(), file));
   std::fclose(file);
   EXPECT_TRUE(written == expected) << "sizes " << written.size() << " and " << expected.size();
+}
+
+// The corners bound every entry the pair loop stored, the later segment of
+// every pair included, just as adding the entries one by one would.
+TEST(PairLoop, CornersBoundEveryStoredEntry) {
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> coordinate(0, 900);
+  std::vector<Segment> segments;
+  segments.emplace_back(Point(-50, -60), Point(-40, -70));  // meets nothing: never stored
+  for (int k = 0; k < 40; ++k) {
+    segments.emplace_back(Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random)));
+  }
+  segments.emplace_back(Point(5000, 4000), Point(5100, 4100));  // meets nothing, stored
+  SegmentArray array;
+  array.items = segments.data();
+  array.count = int(segments.size());
+  auto out = std::make_unique<ReportBuffer>(-1);
+  ASSERT_EQ(reportPairs(array, *out), LoopOutcome::Done);
+
+  const Point min = scene.minCorner, max = scene.maxCorner;
+  scene.minCorner = Point(1024, 700);
+  scene.maxCorner = Point(0, 0);
+  std::size_t entries = 0;
+  scene.segments.forEach([&](const Segment& s) {
+    widenCorners(s.A.x, s.A.y);
+    widenCorners(s.B.x, s.B.y);
+    ++entries;
+  });
+  scene.points.forEach([](const Point& p) { widenCorners(p.x, p.y); });
+  EXPECT_GE(entries, segments.size() * (segments.size() - 1) / 2) << "one entry per pair at least";
+  EXPECT_EQ(min.x, scene.minCorner.x);
+  EXPECT_EQ(min.y, scene.minCorner.y);
+  EXPECT_EQ(max.x, 5100);
+  EXPECT_EQ(max.y, scene.maxCorner.y);
+  scene.segments.clear();
+  scene.points.clear();
 }
 
 TEST(ReportLines, FailedWriteIsRemembered) {

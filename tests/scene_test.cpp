@@ -84,15 +84,47 @@ TEST_F(SceneTest, StoresCopiesWithTheGivenColour) {
   EXPECT_EQ(scene.points[0].x, 7);
 }
 
+// Repeats are stored as runs, yet every entry reads back in insertion order.
+TEST_F(SceneTest, RepeatsInterruptedAndResumedKeepEveryEntry) {
+  const Segment a = seg(0, 0, 1, 1), b = seg(5, 5, 6, 6);
+  ASSERT_TRUE(addSegment(a, Red, 3));
+  ASSERT_TRUE(addSegment(b, Red));
+  ASSERT_TRUE(addSegment(a, Red));
+  ASSERT_TRUE(addSegment(a, Red, 0));
+  ASSERT_TRUE(addSegment(a, Red, 2));
+  ASSERT_TRUE(addSegment(a, Green));  // same place, another colour: another entry
+
+  const float expected[] = {0, 0, 0, 5, 0, 0, 0, 0};
+  ASSERT_EQ(scene.segments.size(), 8u);
+  std::size_t k = 0;
+  scene.segments.forEach([&](const Segment& s) {
+    ASSERT_LT(k, 8u);
+    EXPECT_EQ(s.A.x, expected[k]) << "entry " << k;
+    EXPECT_EQ(s.colour, k == 7 ? Green : Red) << "entry " << k;
+    ++k;
+  });
+  EXPECT_EQ(k, 8u);
+  for (k = 0; k < 8; ++k) EXPECT_EQ(scene.segments[k].A.x, expected[k]) << "entry " << k;
+  EXPECT_EQ(scene.segments.runCount(), 4u) << "equal neighbours share a run";
+}
+
 // Enough entries to span several chunks; order and content must survive.
 TEST_F(SceneTest, KeepsInsertionOrderAcrossChunks) {
   const std::size_t n = 3 * FigureList<Segment>::chunkLength + 17;
+  ASSERT_TRUE(addSegment(seg(-1, 0, 0, 1), Red, 1u << 31));  // a long run before them
   for (std::size_t k = 0; k < n; ++k) ASSERT_TRUE(addSegment(seg(float(k), 0, 0, 1), Red));
-  ASSERT_EQ(scene.segments.size(), n);
+  const std::size_t before = std::size_t(1) << 31;
+  ASSERT_EQ(scene.segments.size(), before + n);
   std::size_t expected = 0;
-  scene.segments.forEach([&](const Segment& s) { EXPECT_EQ(s.A.x, float(expected++)); });
+  scene.segments.forEachRun([&](const Segment& s, std::uint32_t count) {
+    if (s.A.x < 0) return;
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(s.A.x, float(expected++));
+  });
   EXPECT_EQ(expected, n);
-  EXPECT_EQ(scene.segments[n - 1].A.x, float(n - 1));
+  EXPECT_EQ(scene.segments[before - 1].A.x, -1);
+  EXPECT_EQ(scene.segments[before].A.x, 0);
+  EXPECT_EQ(scene.segments[before + n - 1].A.x, float(n - 1));
   EXPECT_EQ(scene.maxCorner.x, float(n - 1));
 }
 

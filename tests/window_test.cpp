@@ -1,8 +1,11 @@
 // The real program's window under a private Xvfb: what a user sees and does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "program_runner.h"
@@ -160,5 +163,54 @@ TEST_F(WindowTest, ShowsScenesFarAndNear) {
     EXPECT_EQ(close(window).status, 0);
   }
 }
+
+#ifndef SEGMENTS_SANITIZED  // the sanitizers' shadow memory does not fit such limits
+// A lattice whose every crossing is its own point: the drawing needs memory
+// of its own after the report. At the smallest limit that lets the report
+// finish, the drawing cannot be made, and the run ends with the message, not
+// an abort, before any window shows.
+TEST_F(WindowTest, DrawingWithoutMemoryEndsWithTheMessage) {
+  std::string lattice;
+  const int side = 700;
+  for (int k = 0; k < side; ++k) {
+    lattice += "0 " + std::to_string(k) + " 1000 " + std::to_string(k) + "\n";
+    lattice += std::to_string(k) + " 0 " + std::to_string(k) + " 1000\n";
+  }
+  dir.write("test.txt", lattice);
+  const std::string report = dir.path + "/report.txt";
+  const std::size_t lines = std::size_t(side) * (2 * side - 1);
+  auto runWith = [&](unsigned long long limit) {
+    program = startProgram(dir.path, {.stdoutPath = report, .dataLimit = limit});
+    for (bool ended = false; !ended;) {  // until the window shows or the program ends
+      if (const Window window = x.findWindow(title, 0.1)) {
+        x.requestClose(window);
+        break;
+      }
+      std::ifstream stat("/proc/" + std::to_string(program.pid) + "/stat");
+      std::string pid, name, state;
+      ended = !(stat >> pid >> name >> state) || state == "Z";
+    }
+    const RunResult result = finishProgram(program);
+    std::ifstream text(report);
+    const std::size_t written = std::size_t(
+        std::count(std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>(), '\n'));
+    return std::pair{result, written};
+  };
+  // The smallest limit, to a megabyte, at which the report is whole.
+  unsigned long long low = 8ull << 20, high = 512ull << 20;
+  ASSERT_EQ(runWith(high).second, lines);
+  while (high - low > (1ull << 20)) {
+    const unsigned long long middle = (low + high) / 2;
+    (runWith(middle).second == lines ? high : low) = middle;
+  }
+  const auto [result, written] = runWith(high);
+  EXPECT_EQ(written, lines);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.status, 255);
+  // The graphics driver may have complained first; the last line is ours.
+  const std::string message = "Greska! Nema dovoljno memorije.\n";
+  EXPECT_TRUE(result.err.ends_with("\n" + message) || result.err == message) << result.err;
+}
+#endif
 
 }  // namespace
