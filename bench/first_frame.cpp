@@ -1,0 +1,47 @@
+// Seconds from the end of the report to the first frame drawn in the window,
+// under a private Xvfb: first_frame <directory with test.txt> <segments>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tests/program_runner.h"
+#include "tests/x_display.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s <directory with test.txt> <segments>\n", argv[0]);
+    return 2;
+  }
+  const long long n = std::atoll(argv[2]);
+  const long long lines = n * (n - 1) / 2;
+  XvfbServer server;
+  XClient x;
+  RunningProgram program = startProgram(argv[1], {.timeoutSeconds = 3600});
+  long long seen = 0;
+  static char buffer[1 << 20];
+  while (seen < lines) {
+    const ssize_t got = read(program.outFd, buffer, sizeof buffer);
+    if (got <= 0) break;
+    for (const char* p = buffer;
+         (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(buffer + got - p)))); ++p) {
+      ++seen;
+    }
+  }
+  const auto reportEnd = std::chrono::steady_clock::now();
+  const Window window = x.findWindow("Geometrija - prikaz zadatka", 600);
+  const Rgb clearColour{230, 230, 204};
+  while (window && x.capture(window).count(clearColour) == 0) {
+  }
+  const auto frame = std::chrono::steady_clock::now();
+  if (window) x.requestClose(window);
+  finishProgram(program);
+  if (seen != lines || !window) {
+    std::fprintf(stderr, "report of %lld lines, window %s\n", seen, window ? "shown" : "missing");
+    return 1;
+  }
+  std::printf("%.3f\n", std::chrono::duration<double>(frame - reportEnd).count());
+  return 0;
+}
