@@ -48,9 +48,9 @@ bool allocate(Stream& s, std::size_t capacity) {
   return true;
 }
 
-// Keeps [from, end), moved to the start of the buffer, and reads more after
-// it, growing the buffer when what is kept fills it. Returns false when no
-// byte was added.
+// Keeps the unread bytes, moved to the start of the buffer, and reads more
+// after them, growing the buffer when what is kept fills it. Returns false
+// when no byte was added.
 bool refill(Stream& s, std::uint64_t arrayBytes) {
   if (s.ended) return false;
   const std::size_t kept = std::size_t(s.end - s.at);
