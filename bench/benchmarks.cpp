@@ -136,10 +136,10 @@ bool openSceneWindow() {
   glViewport(0, 0, 1024, 700);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  glTranslatef(-view.cx, -view.cy, float(-view.dist));
+  glTranslatef(-float(view.cx), -float(view.cy), float(-view.dist));
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45, 1024.0 / 700, view.nearPlane, view.farPlane);
+  gluPerspective(45, 1024.0 / 700, nearPlane(view), farPlane(view));
   if (!prepareScene()) return false;
   state = 1;
   return true;

@@ -11,6 +11,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -173,16 +174,107 @@ void prepareList(const FigureList<Figure>& list, Shape shape, int& current) {
   }
 }
 
+// Where the prepared vertices lie: the bounds of every figure drawn.
+Box bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};
+
+void widen(Box& box, double x, double y) {
+  box = {std::min(box.minX, x), std::min(box.minY, y), std::max(box.maxX, x),
+         std::max(box.maxY, y)};
+}
+
+// The part of segment (a, b) inside `box`, by Liang and Barsky's clipping;
+// false if none.
+bool clipToBox(double& ax, double& ay, double& bx, double& by, const Box& box) {
+  double t0 = 0, t1 = 1;
+  const double dx = bx - ax, dy = by - ay;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {ax - box.minX, box.maxX - ax, ay - box.minY, box.maxY - ay};
+  for (int k = 0; k < 4; ++k) {
+    if (p[k] == 0) {
+      if (q[k] < 0) return false;  // parallel to this edge and outside it
+    } else {
+      const double t = q[k] / p[k];
+      if (p[k] < 0) t0 = std::max(t0, t);
+      if (p[k] > 0) t1 = std::min(t1, t);
+    }
+  }
+  if (t0 > t1) return false;
+  const double x0 = ax + t0 * dx, y0 = ay + t0 * dy;
+  bx = ax + t1 * dx;
+  by = ay + t1 * dy;
+  ax = x0;
+  ay = y0;
+  return true;
+}
+
+// The drawing's vertices moved by a placement, for views where float
+// arithmetic on scene coordinates would lose the picture: computed in double
+// and clipped to the placement's region, so that every coordinate sent to
+// OpenGL is small. What lies outside is sent far away, where nothing shows;
+// a clipped end gets its dot on the region's edge, out of sight.
+struct MovedDrawing {
+  Placement placement;
+  LargeVector<float> vertices;
+};
+MovedDrawing moved;
+
+constexpr float farAway = 1e4f;  // in units of the view: far outside it
+
+const LargeVector<float>& movedVertices(const Placement& p) {
+  if (moved.placement == p && moved.vertices.size() == drawing.vertices.size()) {
+    return moved.vertices;
+  }
+  moved.placement = p;
+  moved.vertices.resize(drawing.vertices.size());
+  const float* in = drawing.vertices.data();
+  float* out = moved.vertices.data();
+  auto place = [&](double x, double y, float* at) {
+    at[0] = float(std::clamp((x - p.cx) * p.scale, -1e30, 1e30));
+    at[1] = float(std::clamp((y - p.cy) * p.scale, -1e30, 1e30));
+  };
+  for (const Run& run : drawing.runs) {
+    const std::size_t first = 2 * std::size_t(run.firstVertex);
+    const std::size_t end = first + 2 * std::size_t(run.vertexCount);
+    for (std::size_t k = first; k < end;) {
+      if (run.shape == Shape::Circles) {  // a closed outline: moved, never clipped
+        place(in[k], in[k + 1], out + k);
+        k += 2;
+      } else if (run.shape == Shape::Points) {
+        const bool inside = in[k] >= p.keep.minX && in[k] <= p.keep.maxX &&
+                            in[k + 1] >= p.keep.minY && in[k + 1] <= p.keep.maxY;
+        if (inside) place(in[k], in[k + 1], out + k);
+        if (!inside) out[k] = out[k + 1] = farAway;
+        k += 2;
+      } else {
+        double ax = in[k], ay = in[k + 1], bx = in[k + 2], by = in[k + 3];
+        if (clipToBox(ax, ay, bx, by, p.keep)) {
+          place(ax, ay, out + k);
+          place(bx, by, out + k + 2);
+        } else {
+          std::fill(out + k, out + k + 4, farAway);
+        }
+        k += 4;
+      }
+    }
+  }
+  return moved.vertices;
+}
+
 }  // namespace
 
 bool prepareScene() {
   try {
     drawing = Drawing{};
+    moved = MovedDrawing{};
     int current = inheritedColour;
     prepareList(scene.circles, Shape::Circles, current);
     prepareList(scene.lines, Shape::Lines, current);
     prepareList(scene.segments, Shape::Segments, current);
     prepareList(scene.points, Shape::Points, current);
+    bounds = {INFINITY, INFINITY, -INFINITY, -INFINITY};
+    for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
+      widen(bounds, drawing.vertices[k], drawing.vertices[k + 1]);
+    }
     return true;
   } catch (const std::bad_alloc&) {
     drawing = Drawing{};
@@ -190,12 +282,43 @@ bool prepareScene() {
   }
 }
 
-void paintScene() {
+bool drawingBounds(Box& box) {
+  box = bounds;
+  return bounds.minX <= bounds.maxX;
+}
+
+bool anyFigureIn(const Box& box) {
+  const LargeVector<float>& v = drawing.vertices;
+  for (const Run& run : drawing.runs) {
+    const std::size_t first = 2 * std::size_t(run.firstVertex);
+    const std::size_t end = first + 2 * std::size_t(run.vertexCount);
+    if (run.shape == Shape::Points) {
+      for (std::size_t k = first; k < end; k += 2) {
+        if (v[k] >= box.minX && v[k] <= box.maxX && v[k + 1] >= box.minY && v[k + 1] <= box.maxY)
+          return true;
+      }
+      continue;
+    }
+    // Segments and lines come in pairs of vertices; a circle's outline joins
+    // each vertex to the next and the last to the first.
+    const bool outline = run.shape == Shape::Circles;
+    for (std::size_t k = first; k < end; k += outline ? 2 : 4) {
+      const std::size_t next = outline ? (k + 2 == end ? first : k + 2) : k + 2;
+      double ax = v[k], ay = v[k + 1], bx = v[next], by = v[next + 1];
+      if (clipToBox(ax, ay, bx, by, box)) return true;
+    }
+  }
+  return false;
+}
+
+void paintScene(const Placement& placement) {
+  const LargeVector<float>& vertices =
+      placement.moved ? movedVertices(placement) : drawing.vertices;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPushMatrix();
   glPointSize(pointSize);
   glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(2, GL_FLOAT, 0, drawing.vertices.data());
+  glVertexPointer(2, GL_FLOAT, 0, vertices.data());
   for (const Run& run : drawing.runs) {
     setColour(run.colour);
     switch (run.shape) {
@@ -216,10 +339,4 @@ void paintScene() {
   }
   glDisableClientState(GL_VERTEX_ARRAY);
   glPopMatrix();
-}
-
-void drawScene() {
-  paintScene();
-  glFlush();
-  glutSwapBuffers();
 }

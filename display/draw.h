@@ -1,11 +1,32 @@
 #pragma once
 
+#include "view.h"
+
 // Builds the drawing of the scene; the scene must not change afterwards.
 // Returns false, with nothing prepared, when memory runs out.
 [[nodiscard]] bool prepareScene();
 
-// Clears and paints the prepared scene into the current buffer.
-void paintScene();
+// How the drawing's vertices are sent to OpenGL: as they are, for the
+// current matrices to place; or moved, computed in double as
+// ((x - cx) * scale, (y - cy) * scale) and clipped beforehand to `keep`, a
+// region of the drawing plane around the view.
+struct Placement {
+  bool moved = false;
+  double cx = 0, cy = 0, scale = 1;
+  Box keep{};
+  bool operator==(const Placement& other) const {
+    return moved == other.moved && cx == other.cx && cy == other.cy && scale == other.scale &&
+           keep.minX == other.keep.minX && keep.minY == other.keep.minY &&
+           keep.maxX == other.keep.maxX && keep.maxY == other.keep.maxY;
+  }
+};
 
-// Display callback: paints the scene and presents the frame.
-void drawScene();
+// Clears and paints the prepared scene into the current buffer.
+void paintScene(const Placement& placement = {});
+
+// The bounds of every figure drawn (end points, crossing points); false for
+// an empty drawing.
+bool drawingBounds(Box& box);
+
+// Whether any figure drawn passes through `box`.
+bool anyFigureIn(const Box& box);

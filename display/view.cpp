@@ -1,6 +1,14 @@
 #include "view.h"
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+const double halfFieldTan = std::tan(22.5 * M_PI / 180);  // of the 45-degree field of view
+constexpr double fitMargin = 1.1;                         // a twentieth on each side
+
+}  // namespace
 
 View frameView(Point minCorner, Point maxCorner) {
   View view;
@@ -11,17 +19,55 @@ View frameView(Point minCorner, Point maxCorner) {
   const double wx = std::fabs(double{minCorner.x}) + maxCorner.x;
   const double wy = std::fabs(double{minCorner.y}) + maxCorner.y;
   view.dist = 2 * wx > wy ? wx : wy;
-
-  // The drawing plane must lie between the clipping planes, or nothing shows.
-  // The usual planes 1 and 1000 hold for most scenes; very large or very small
-  // ones get planes that bracket the eye distance instead.
   if (view.dist <= 0) view.dist = 1e-3;  // every figure at the origin
-  if (view.dist >= 1 && view.dist <= 1000) {
-    view.nearPlane = 1;
-    view.farPlane = 1000;
-  } else {
-    view.nearPlane = view.dist / 10;
-    view.farPlane = view.dist * 10;
-  }
   return view;
+}
+
+// The drawing plane must lie between the clipping planes, or nothing shows.
+// The usual planes 1 and 1000 hold for most scenes; very large or very small
+// ones get planes that bracket the eye distance instead.
+double nearPlane(const View& view) {
+  return view.dist >= 1 && view.dist <= 1000 ? 1 : view.dist / 10;
+}
+
+double farPlane(const View& view) {
+  return view.dist >= 1 && view.dist <= 1000 ? 1000 : view.dist * 10;
+}
+
+double pixelsPerUnit(const View& view, int height) {
+  return (std::max(height, 1) / 2.0) / (view.dist * halfFieldTan);
+}
+
+Box visibleBox(const View& view, int width, int height) {
+  const double scale = pixelsPerUnit(view, height);
+  const double halfWidth = width / 2.0 / scale, halfHeight = std::max(height, 1) / 2.0 / scale;
+  return {view.cx - halfWidth, view.cy - halfHeight, view.cx + halfWidth, view.cy + halfHeight};
+}
+
+void scenePointAt(const View& view, int width, int height, double x, double y, double& sx,
+                  double& sy) {
+  const double scale = pixelsPerUnit(view, height);
+  sx = view.cx + (x - width / 2.0) / scale;
+  sy = view.cy - (y - height / 2.0) / scale;
+}
+
+View zoomAbout(const View& view, double factor, double x, double y) {
+  return {x + (view.cx - x) / factor, y + (view.cy - y) / factor, view.dist / factor};
+}
+
+View panByPixels(const View& view, double dx, double dy, int height) {
+  const double scale = pixelsPerUnit(view, height);
+  return {view.cx - dx / scale, view.cy + dy / scale, view.dist};
+}
+
+View fitView(Box data, int width, int height) {
+  const double aspect = double(width) / std::max(height, 1);
+  double halfHeight = std::max((data.maxY - data.minY) / 2, (data.maxX - data.minX) / 2 / aspect);
+  if (!(halfHeight > 0)) {
+    // A single point: a small region around it, in proportion to where it is.
+    halfHeight = std::max(std::fabs(data.minX), std::fabs(data.minY)) / 1024;
+    if (!(halfHeight > 0)) halfHeight = 1;
+  }
+  return {data.minX / 2 + data.maxX / 2, data.minY / 2 + data.maxY / 2,
+          halfHeight * fitMargin / halfFieldTan};
 }

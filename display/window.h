@@ -6,5 +6,9 @@
 // drawing.
 bool showScene(int argc, char** argv);
 
+// Display callback: paints the scene in the current view and presents the
+// frame.
+void drawScene();
+
 // Size callback: the viewport follows the window and the aspect with it.
 void reshapeWindow(int width, int height);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "display/labels.h"
 #include "display/window.h"
 #include "input.h"
 #include "memory.h"
@@ -140,6 +141,7 @@ int main(int argc, char** argv) {
   }
 
   // The toolkit ends the process when the window closes.
+  labelSegments(input.segments.items, input.segments.count);
   if (!showScene(argc, argv)) {
     releaseSegments(input.segments);
     return failOutOfMemory();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "display/draw.h"
+#include "display/palette.h"
 #include "driver/pairs.h"
 #include "geometry/scene.h"
 #include "reference_draw.h"
@@ -213,6 +214,25 @@ INSTANTIATE_TEST_SUITE_P(
       for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';
       return name;
     });
+
+// The palette's colours as the screen shows them; a code outside it keeps
+// the colour before it.
+TEST(Palette, PaintsTheTenColours) {
+  const int rgb[10][3] = {{255, 0, 0},     {0, 255, 0},   {0, 0, 255},   {255, 255, 0},
+                          {255, 128, 0},   {255, 0, 255}, {0, 255, 255}, {128, 0, 128},
+                          {255, 255, 255}, {0, 0, 0}};
+  for (int code = 0; code < 12; ++code) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(0.2f, 0.4f, 0.6f);
+    if (code >= 10) setColour(Blue);
+    setColour(code == 11 ? -1 : code);
+    glRectf(0, 0, 10, 7);
+    const auto frame = readFrame();
+    const std::size_t middle = (std::size_t(height / 2) * width + width / 2) * 3;
+    const int* expected = rgb[code >= 10 ? Blue : code];
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(frame[middle + k], expected[k], 1) << "code " << code;
+  }
+}
 
 }  // namespace
 

@@ -1,5 +1,8 @@
-// Runs the program on a directory's test.txt under a private Xvfb and saves
-// its window as a PNG: screenshot <directory> <file.png>
+// Runs the program on a directory's test.txt under a private Xvfb, types the
+// given keys into its window, and saves the window as a PNG:
+// screenshot <directory> <file.png> [keys]
+#include <X11/Xlib.h>
+
 #include <cstdio>
 #include <string>
 
@@ -7,8 +10,8 @@
 #include "x_display.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <directory with test.txt> <output.png>\n", argv[0]);
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: %s <directory with test.txt> <output.png> [keys]\n", argv[0]);
     return 2;
   }
   XvfbServer server;
@@ -20,7 +23,13 @@ int main(int argc, char** argv) {
     finishProgram(program);
     return 1;
   }
-  const bool saved = writePng(x.captureSettled(window), argv[2]);
+  Image image = x.captureSettled(window);
+  for (const char key : std::string(argc == 4 ? argv[3] : "")) {
+    const char name[2] = {key, '\0'};
+    x.pressKey(window, XStringToKeysym(name));
+    image = x.captureChanged(window, image);
+  }
+  const bool saved = writePng(image, argv[2]);
   x.requestClose(window);
   const RunResult result = finishProgram(program);
   std::fputs(result.out.c_str(), stdout);

@@ -8,6 +8,9 @@
 #include <iterator>
 #include <memory>
 
+#include <X11/keysym.h>
+
+#include "display/view.h"
 #include "program_runner.h"
 #include "x_display.h"
 
@@ -160,6 +163,100 @@ TEST_F(WindowTest, ShowsScenesFarAndNear) {
     EXPECT_GT(image.count(red), 200) << row.input;
     EXPECT_TRUE(seenNear(image, row.view.x(row.crossX), row.view.y(row.crossY), black))
         << row.input;
+    EXPECT_EQ(close(window).status, 0);
+  }
+}
+
+// The viewer, driven as a user drives it: every change of view shows what it
+// promises, and r brings back the first frame exactly.
+TEST_F(WindowTest, KeysAndMouseMoveTheView) {
+  const Window window = open("0 0 4 4 0 4 4 0\n");
+  ASSERT_TRUE(window);
+  const Image first = x.captureSettled(window);
+  const Projection firstView{2, 2, 4, 1024, 700};
+  auto backToFirst = [&](const Image& now, unsigned long key) {
+    x.pressKey(window, key);
+    EXPECT_TRUE(x.captureChanged(window, now) == first) << "the first frame, exactly";
+  };
+
+  // n shows the numbers beside the midpoints, both at the crossing here.
+  x.pressKey(window, XK_n);
+  const Image numbered = x.captureChanged(window, first);
+  EXPECT_GT(numbered.count(black), first.count(black) + 10);
+  x.pressKey(window, XK_n);
+  EXPECT_TRUE(x.captureChanged(window, numbered) == first) << "hiding the numbers restores it";
+
+  // f frames every end point: the dots at (0, 0) and (4, 4), cut off at
+  // first, come into the window.
+  x.pressKey(window, XK_f);
+  const Image fitted = x.captureChanged(window, first);
+  const View fit = fitView({0, 0, 4, 4}, 1024, 700);
+  const Projection fitted2{fit.cx, fit.cy, fit.dist, 1024, 700};
+  for (const auto& [px, py] : {std::pair{0, 0}, {4, 4}, {0, 4}, {4, 0}}) {
+    EXPECT_GT(fitted2.y(py), 0);
+    EXPECT_LT(fitted2.y(py), 700);
+    EXPECT_TRUE(seenNear(fitted, fitted2.x(px), fitted2.y(py), red)) << px << ", " << py;
+  }
+  backToFirst(fitted, XK_r);
+
+  // The wheel zooms about the pointer: the point of segment 0 under it stays,
+  // the crossing moves away from it by the zoom factor.
+  const double px = firstView.x(3), py = firstView.y(3);
+  x.turnWheel(window, int(px), int(py), true);
+  const Image zoomed = x.captureChanged(window, first);
+  EXPECT_TRUE(seenNear(zoomed, px, py, red));
+  EXPECT_TRUE(seenNear(zoomed, px + (512 - px) * 1.25, py + (350 - py) * 1.25, black));
+  backToFirst(zoomed, XK_Home);
+
+  // A drag moves the drawing with the pointer.
+  x.drag(window, 512, 350, 612, 400);
+  const Image dragged = x.captureChanged(window, first);
+  EXPECT_EQ(dragged.at(612, 400), black);
+  EXPECT_EQ(dragged.at(611, 399), black);
+  EXPECT_NE(dragged.at(512, 350), black);
+  backToFirst(dragged, XK_r);
+
+  x.pressKey(window, XK_Escape);
+  const RunResult result = finishProgram(program);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.signal, 0);
+}
+
+// q closes like Esc; a window destroyed by another client ends the program
+// as a closed one does.
+TEST_F(WindowTest, QuitAndDestroyEndTheProgram) {
+  for (const bool destroy : {false, true}) {
+    const Window window = open("0 0 4 4 0 4 4 0\n");
+    ASSERT_TRUE(window);
+    x.captureSettled(window);
+    if (destroy) {
+      x.destroy(window);
+    } else {
+      x.pressKey(window, XK_q);
+    }
+    const RunResult result = finishProgram(program);
+    EXPECT_FALSE(result.timedOut) << (destroy ? "destroyed" : "q");
+    EXPECT_EQ(result.status, 0) << (destroy ? "destroyed" : "q");
+  }
+}
+
+// Scenes far from the origin, and at huge and tiny scales, show their
+// segments in the first frame.
+TEST_F(WindowTest, ShowsScenesAtAnyPlaceAndScale) {
+  for (const char* input : {
+           "1000000 1000000 1000010 1000010 1000000 1000010 1000010 1000000",
+           "4512000 7456000 4512300 7456200 4512000 7456200 4512300 7456000",
+           "0 0 4e30 4e30 0 4e30 4e30 0",
+           "1e30 1e30 1.5e30 1.5e30 1e30 1.5e30 1.5e30 1e30",
+           "0 0 4e-30 4e-30 0 4e-30 4e-30 0",
+           "1e-30 1e-30 2e-30 2e-30 1e-30 2e-30 2e-30 1e-30",
+           "0 0 4e-44 4e-44 0 4e-44 4e-44 0",
+       }) {
+    const Window window = open(input);
+    ASSERT_TRUE(window);
+    const Image image = x.captureSettled(window);
+    EXPECT_GT(image.count(red), 200) << input;
+    EXPECT_GT(image.count(black), 8) << input;
     EXPECT_EQ(close(window).status, 0);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <png.h>
 #include <signal.h>
@@ -176,6 +177,59 @@ Image XClient::captureSettled(Window window, double timeoutSeconds) {
     }
   }
   return last;
+}
+
+Image XClient::captureChanged(Window window, const Image& before, double timeoutSeconds) {
+  const auto deadline = after(timeoutSeconds);
+  while (Clock::now() < deadline && capture(window) == before) pause(20);
+  return captureSettled(window, timeoutSeconds);
+}
+
+void XClient::destroy(Window window) {
+  XDestroyWindow(display_, window);
+  XSync(display_, False);
+}
+
+namespace {
+
+void movePointer(Display* display, Window window, int x, int y) {
+  int rootX = 0, rootY = 0;
+  Window child;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rootX, &rootY, &child);
+  XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+  XSync(display, False);
+}
+
+}  // namespace
+
+void XClient::pressKey(Window window, unsigned long keysym) {
+  const Geometry g = geometry(window);
+  movePointer(display_, window, g.width / 2, g.height / 2);
+  XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+  const unsigned keycode = XKeysymToKeycode(display_, KeySym(keysym));
+  XTestFakeKeyEvent(display_, keycode, True, CurrentTime);
+  XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
+  XSync(display_, False);
+}
+
+void XClient::turnWheel(Window window, int x, int y, bool up) {
+  movePointer(display_, window, x, y);
+  const unsigned button = up ? 4 : 5;
+  XTestFakeButtonEvent(display_, button, True, CurrentTime);
+  XTestFakeButtonEvent(display_, button, False, CurrentTime);
+  XSync(display_, False);
+}
+
+void XClient::drag(Window window, int fromX, int fromY, int toX, int toY) {
+  movePointer(display_, window, fromX, fromY);
+  XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+  XSync(display_, False);
+  for (int step = 1; step <= 4; ++step) {
+    movePointer(display_, window, fromX + (toX - fromX) * step / 4,
+                fromY + (toY - fromY) * step / 4);
+  }
+  XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  XSync(display_, False);
 }
 
 void XClient::resize(Window window, int width, int height) {

@@ -57,9 +57,19 @@ class XClient {
   // Captures until the picture is drawn (not all black) and has stopped
   // changing for a while.
   Image captureSettled(Window window, double timeoutSeconds = 10);
+  // Captures until the picture differs from `before`, then until it settles.
+  Image captureChanged(Window window, const Image& before, double timeoutSeconds = 10);
   void resize(Window window, int width, int height);
   // What a window manager sends when the user closes the window.
   void requestClose(Window window);
+  // Another client destroying the window outright.
+  void destroy(Window window);
+
+  // A user's hands, through the XTEST extension: the pointer moves into the
+  // window first, so that it has the keyboard. Positions are in window pixels.
+  void pressKey(Window window, unsigned long keysym);
+  void turnWheel(Window window, int x, int y, bool up);
+  void drag(Window window, int fromX, int fromY, int toX, int toY);
 
  private:
   Display* display_;
