@@ -200,15 +200,36 @@ View chooseFirstView() {
   return anyFigureIn(visible) ? framed : fitView(data, firstWidth, firstHeight);
 }
 
-}  // namespace
+void startViews() {
+  glClearColor(0.9f, 0.9f, 0.8f, 0.0f);
+  firstView = view = chooseFirstView();
+  const View framed = frameView(scene.minCorner, scene.maxCorner);
+  firstViewPlain = plainDistance(view.dist) && view.cx == framed.cx && view.cy == framed.cy &&
+                   view.dist == framed.dist;
+  showingFirstView = true;
+}
 
-void drawScene() {
+void paintFrame() {
   const Placement placement = placementOf(view);
   setMatrices(placement);
   paintScene(placement);
   if (labelsShown) paintLabels(placement, visibleBox(view, width, height));
+}
+
+}  // namespace
+
+void drawScene() {
+  paintFrame();
   glFlush();
   glutSwapBuffers();
+}
+
+void paintFirstFrame(int w, int h) {
+  width = w;
+  height = h;
+  startViews();
+  glViewport(0, 0, width, height);
+  paintFrame();
 }
 
 void reshapeWindow(int w, int h) {
@@ -229,12 +250,7 @@ bool showScene(int argc, char** argv) {
   glutInitWindowSize(firstWidth, firstHeight);
   glutInitWindowPosition(100, 50);
   glutCreateWindow("Geometrija - prikaz zadatka");
-  glClearColor(0.9f, 0.9f, 0.8f, 0.0f);
-
-  firstView = view = chooseFirstView();
-  const View framed = frameView(scene.minCorner, scene.maxCorner);
-  firstViewPlain = plainDistance(view.dist) && view.cx == framed.cx && view.cy == framed.cy &&
-                   view.dist == framed.dist;
+  startViews();
   setMatrices(placementOf(view));
 
   display = glXGetCurrentDisplay();

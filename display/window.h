@@ -12,3 +12,7 @@ void drawScene();
 
 // Size callback: the viewport follows the window and the aspect with it.
 void reshapeWindow(int width, int height);
+
+// Paints the first frame of a window of this size into the current
+// framebuffer, as the window would: the scene must be prepared.
+void paintFirstFrame(int width, int height);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -238,4 +239,48 @@ Input readSegments(std::FILE* file, std::uint64_t budget) {
 void releaseSegments(SegmentArray& segments) {
   std::free(segments.items);
   segments = SegmentArray{};
+}
+
+std::string printableToken(const std::string& token) {
+  std::string shown;
+  auto escape = [&](std::size_t from, std::size_t count) {
+    for (std::size_t k = from; k < from + count; ++k) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(token[k]));
+      shown += escaped;
+    }
+  };
+  for (std::size_t k = 0; k < token.size();) {
+    const unsigned char c = static_cast<unsigned char>(token[k]);
+    // The length and value of the UTF-8 character starting here; 0 if none.
+    std::size_t length = c < 0x80                ? 1
+                         : c >= 0xC2 && c < 0xE0 ? 2
+                         : c >= 0xE0 && c < 0xF0 ? 3
+                         : c >= 0xF0 && c < 0xF5 ? 4
+                                                 : 0;
+    std::uint32_t value = length == 1 ? c : c & (0x7F >> length);
+    for (std::size_t m = 1; m < length; ++m) {
+      const unsigned char next =
+          k + m < token.size() ? static_cast<unsigned char>(token[k + m]) : 0;
+      if ((next & 0xC0) != 0x80) length = 0;
+      value = value << 6 | (next & 0x3F);
+    }
+    const bool valid = length > 0 &&
+                       !(length == 3 && (value < 0x800 || (value >= 0xD800 && value < 0xE000))) &&
+                       !(length == 4 && (value < 0x10000 || value > 0x10FFFF));
+    const bool control = value < 0x20 || (value >= 0x7F && value < 0xA0) ||
+                         (value >= 0x202A && value <= 0x202E) ||
+                         (value >= 0x2066 && value <= 0x2069);
+    if (!valid) {
+      escape(k, 1);
+      k += 1;
+    } else if (control) {
+      escape(k, length);
+      k += length;
+    } else {
+      shown.append(token, k, length);
+      k += length;
+    }
+  }
+  return shown;
 }

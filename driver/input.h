@@ -29,6 +29,7 @@ struct Input {
   SegmentArray segments;
   int badSegment = -1;         // Malformed: the segment whose record holds badToken
   std::string badToken;        // Malformed: the token as written, cut to 40 bytes
+                               // without splitting a UTF-8 character
   int incompleteSegment = -1;  // a last record of one to three numbers
   int incompleteNumbers = 0;   // how many numbers that record had
   int segmentsRead = 0;        // whole segments read, also when reading failed
@@ -45,3 +46,9 @@ Input parseSegments(const char* text, std::size_t size);
 Input readSegments(std::FILE* file, std::uint64_t budget = UINT64_MAX);
 
 void releaseSegments(SegmentArray& segments);
+
+// A token as it may be shown on a terminal: C0 and C1 control characters,
+// DEL, the bidirectional controls (U+202A..U+202E, U+2066..U+2069) and bytes
+// that are not UTF-8 are written as \xHH, byte by byte, so that a stray byte
+// cannot drive the terminal or reorder the line.
+std::string printableToken(const std::string& token);

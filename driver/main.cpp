@@ -1,5 +1,5 @@
-// Reads the segments from test.txt, reports how every pair meets, and shows
-// the result in a window.
+// Reads the segments from test.txt (or the file named on the command line),
+// reports how every pair meets, and shows the result in a window.
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,25 +7,32 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "display/labels.h"
+#include "display/picture.h"
 #include "display/window.h"
 #include "input.h"
 #include "memory.h"
+#include "options.h"
 #include "pairs.h"
 #include "progress.h"
 #include "report.h"
+#include "signals.h"
 
 namespace {
 
 // Exit statuses besides 0.
 constexpr int cannotOpen = 1;
+constexpr int noGraphics = 1;
 constexpr int malformedInput = 2;
 constexpr int cannotWrite = 3;
+constexpr int usageError = 64;
 constexpr int outOfMemory = 255;
 
 void awaitTwoCharacters() {
+  if (isatty(STDIN_FILENO)) {
+    std::fprintf(stderr, "Za kraj unesite dva znaka (na primer, dva puta Enter).\n");
+  }
   std::getchar();
   std::getchar();
 }
@@ -54,22 +61,6 @@ int failOutOfMemory() {
   return outOfMemory;
 }
 
-// Printable form of a token from the file: control bytes are shown as \xHH so
-// that a stray byte cannot drive the terminal.
-std::string printable(const std::string& token) {
-  std::string shown;
-  for (unsigned char c : token) {
-    if (c < 0x20 || c == 0x7F) {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      shown += escaped;
-    } else {
-      shown += char(c);
-    }
-  }
-  return shown;
-}
-
 // Refuse at once an input whose pair loop cannot fit even when no pair
 // meets, rather than fail part-way through the report.
 bool loopFits(int segmentCount) {
@@ -85,46 +76,94 @@ bool loopFits(int segmentCount) {
   return false;
 }
 
-ReportBuffer report{STDOUT_FILENO};
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  // A reader that goes away ends the run quietly, whatever the parent set.
-  std::signal(SIGPIPE, SIG_DFL);
-
-  std::FILE* file = std::fopen("test.txt", "r");
-  if (!file) return failToOpen();
+// Reads the input; on any outcome but Segments, prints what went wrong and
+// sets the exit status.
+Input readInput(const Options& options, int& status) {
+  std::FILE* file = options.file == "-" ? stdin : std::fopen(options.file.c_str(), "r");
+  if (!file) {
+    status = failToOpen();
+    Input none;
+    none.outcome = ReadOutcome::CannotRead;
+    return none;
+  }
   const std::uint64_t available = availableMemory();
   Input input = readSegments(file, inputBudget(available));
-  std::fclose(file);
+  if (file != stdin) std::fclose(file);
 
   switch (input.outcome) {
     case ReadOutcome::CannotRead:
-      return failToOpen();
+      status = failToOpen();
+      break;
     case ReadOutcome::NoData:
       std::printf("Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
-      return afterMessage(0);
+      status = afterMessage(0);
+      break;
     case ReadOutcome::Malformed:
       std::printf("Greska! Neispravan podatak za duz %d u ulaznom fajlu: %s\n", input.badSegment,
-                  printable(input.badToken).c_str());
-      return afterMessage(malformedInput);
+                  printableToken(input.badToken).c_str());
+      status = afterMessage(malformedInput);
+      break;
     case ReadOutcome::OutOfMemory:
       std::fprintf(stderr,
                    "Greska! Nema dovoljno memorije za ulazni fajl: procitano je %d duzi, a "
                    "slobodno je bilo oko %llu MB (staje oko %llu duzi).\n",
                    input.segmentsRead, (unsigned long long)(available >> 20),
                    (unsigned long long)segmentsThatFit(available));
-      return outOfMemory;
+      status = outOfMemory;
+      break;
     case ReadOutcome::Segments:
+      if (input.incompleteSegment >= 0) {
+        std::fprintf(stderr,
+                     "Upozorenje! Duz %d u ulaznom fajlu ima samo %d od 4 broja; nedostajuce "
+                     "koordinate su 0.\n",
+                     input.incompleteSegment, input.incompleteNumbers);
+      }
       break;
   }
-  if (input.incompleteSegment >= 0) {
-    std::fprintf(stderr,
-                 "Upozorenje! Duz %d u ulaznom fajlu ima samo %d od 4 broja; nedostajuce "
-                 "koordinate su 0.\n",
-                 input.incompleteSegment, input.incompleteNumbers);
+  return input;
+}
+
+int writePicture(const std::string& path) {
+  const PictureResult result = writeFirstFrame(path.c_str());
+  switch (result.outcome) {
+    case PictureOutcome::Written:
+      return 0;
+    case PictureOutcome::NoGraphics:
+      std::fprintf(stderr, "Greska! Nema OpenGL-a za crtanje PNG slike.\n");
+      return noGraphics;
+    case PictureOutcome::OutOfMemory:
+      return failOutOfMemory();
+    case PictureOutcome::CannotWrite:
+      std::fprintf(stderr, "Greska! PNG sliku %s nije moguce ispisati: %s\n", path.c_str(),
+                   std::strerror(result.error));
+      return cannotWrite;
   }
+  return 0;
+}
+
+ReportBuffer report{STDOUT_FILENO};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A reader that goes away ends the run quietly, whatever the parent set; a
+  // file-size limit fails a write like a full disk.
+  std::signal(SIGPIPE, SIG_DFL);
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  Options options = parseOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "Greska! %s; pogledajte segments --help\n", options.error.c_str());
+    return usageError;
+  }
+  if (options.help || options.version) {
+    std::fputs(options.help ? usageText : "segments " SEGMENTS_VERSION "\n", stdout);
+    return afterMessage(0);
+  }
+
+  int status = 0;
+  Input input = readInput(options, status);
+  if (input.outcome != ReadOutcome::Segments) return status;
   if (!loopFits(input.segments.count)) {
     releaseSegments(input.segments);
     return outOfMemory;
@@ -132,17 +171,32 @@ int main(int argc, char** argv) {
 
   const std::uint64_t n = std::uint64_t(input.segments.count);
   Progress progress = startProgress(n * (n - 1) / 2);
-  const LoopOutcome outcome = reportPairs(input.segments, report, &progress);
+  catchStopSignals();
+  const LoopOutcome outcome = reportPairs(input.segments, report, &progress, options.window);
+  releaseStopSignals();
   endProgress(progress);
+  if (outcome == LoopOutcome::Stopped) {
+    finishWriting(report);  // the lines written so far are whole
+    releaseSegments(input.segments);
+    return 128 + stopSignal();
+  }
   const bool written = flushReport(report);  // all of it, before the window opens
   if (outcome == LoopOutcome::OutOfMemory || !written) {
     releaseSegments(input.segments);
     return outcome == LoopOutcome::OutOfMemory ? failOutOfMemory() : failToWrite(report.error);
   }
+  if (!options.window) {
+    releaseSegments(input.segments);
+    return 0;
+  }
+  if (!options.png.empty()) {
+    releaseSegments(input.segments);
+    return writePicture(options.png);
+  }
 
   // The toolkit ends the process when the window closes.
   labelSegments(input.segments.items, input.segments.count);
-  if (!showScene(argc, argv)) {
+  if (!showScene(int(options.toolkitArgs.size()) - 1, options.toolkitArgs.data())) {
     releaseSegments(input.segments);
     return failOutOfMemory();
   }

@@ -6,6 +6,7 @@
 
 #include "geometry/intersect.h"
 #include "geometry/scene.h"
+#include "signals.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ struct RowScreen {
 
 }  // namespace
 
-LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progress* progress) {
+LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progress* progress,
+                        bool fillScene) {
   RowScreen screen(segments);
   if (!out.data || !screen.columns || !screen.mayMeet) return LoopOutcome::OutOfMemory;
   Point crossing(0, 0);
@@ -69,14 +71,16 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progres
         ++laterRepeats;
         continue;
       }
-      const bool stored = addSegment(later, Red, laterRepeats) &&
-                          (kind != PointIntersection || addPoint(crossing, Black)) &&
-                          addSegment(segments.items[j], Red) && addSegment(later, Red);
+      const bool stored =
+          !fillScene || (addSegment(later, Red, laterRepeats) &&
+                         (kind != PointIntersection || addPoint(crossing, Black)) &&
+                         addSegment(segments.items[j], Red) && addSegment(later, Red));
       if (!stored) return LoopOutcome::OutOfMemory;
       laterRepeats = 0;
     }
-    if (!addSegment(later, Red, laterRepeats)) return LoopOutcome::OutOfMemory;
+    if (fillScene && !addSegment(later, Red, laterRepeats)) return LoopOutcome::OutOfMemory;
     if (reportFailed(out)) return LoopOutcome::WriteFailed;
+    if (stopSignal()) return LoopOutcome::Stopped;
   }
   return LoopOutcome::Done;
 }

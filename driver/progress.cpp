@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,11 +18,21 @@ double now() {
   return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+// Whether the report goes to the very terminal the progress line would use:
+// then the report's own lines show the progress, and a progress line would
+// land among them.
+bool reportOnSameTerminal() {
+  struct stat out {
+  }, err{};
+  return isatty(STDOUT_FILENO) && fstat(STDOUT_FILENO, &out) == 0 &&
+         fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
+}
+
 }  // namespace
 
 Progress startProgress(std::uint64_t totalPairs) {
   Progress progress;
-  progress.enabled = totalPairs > 0 && isatty(STDERR_FILENO);
+  progress.enabled = totalPairs > 0 && isatty(STDERR_FILENO) && !reportOnSameTerminal();
   progress.totalPairs = totalPairs;
   progress.started = progress.lastShown = now();
   return progress;

@@ -1,4 +1,5 @@
-// A progress line on standard error for long pair loops, only on a terminal.
+// A progress line on standard error for long pair loops, only on a terminal
+// that is not also showing the report.
 #pragma once
 
 #include <cstdint>

@@ -1,21 +1,31 @@
 #include "report.h"
 
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 namespace {
 
-// Writes all of [at, end) unless a write fails; returns the errno, or 0.
-int writeAll(int fd, const char* at, const char* end) {
+// Writes all of [at, end) unless a write fails; returns the errno, or 0, and
+// in `written` how much was written. An output that the parent left
+// non-blocking is waited for, not given up on.
+int writeAll(int fd, const char* at, const char* end, std::size_t& written) {
+  written = 0;
   while (at != end) {
-    const ssize_t written = write(fd, at, std::size_t(end - at));
-    if (written > 0) {
-      at += written;
-    } else if (written == 0) {
+    const ssize_t n = write(fd, at, std::size_t(end - at));
+    if (n > 0) {
+      at += n;
+      written += std::size_t(n);
+    } else if (n == 0) {
       return EIO;
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd writable{fd, POLLOUT, 0};
+      poll(&writable, 1, -1);
     } else if (errno != EINTR) {
       return errno;
     }
@@ -23,10 +33,29 @@ int writeAll(int fd, const char* at, const char* end) {
   return 0;
 }
 
-// Writes `size` bytes of `buffer` unless an earlier write has failed.
+// A file left with part of a line (the disk filled up mid-write) is cut back
+// to its last whole line.
+void cutToWholeLines(int fd, const char* buffer, std::size_t written) {
+  struct stat status {};
+  if (written == 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return;
+  const void* lastEnd = memrchr(buffer, '\n', written);
+  const std::size_t partial =
+      lastEnd ? written - std::size_t(static_cast<const char*>(lastEnd) - buffer + 1) : written;
+  const off_t end = lseek(fd, 0, SEEK_CUR);
+  if (partial > 0 && end >= off_t(partial)) {
+    [[maybe_unused]] const int ignored = ftruncate(fd, end - off_t(partial));
+  }
+}
+
+// Writes `size` bytes of `buffer`, whole lines, unless an earlier write has
+// failed.
 void writeBuffer(ReportBuffer& out, const char* buffer, std::size_t size) {
   if (out.error != 0) return;
-  if (const int failed = writeAll(out.fd, buffer, buffer + size)) out.error = failed;
+  std::size_t written = 0;
+  if (const int failed = writeAll(out.fd, buffer, buffer + size, written)) {
+    cutToWholeLines(out.fd, buffer, written);
+    out.error = failed;
+  }
 }
 
 void writeHandedOver(ReportBuffer& out) {
@@ -81,6 +110,11 @@ void passOnReport(ReportBuffer& out) {
   out.spareUsed = out.used;
   out.used = 0;
   out.changed.notify_all();
+}
+
+void finishWriting(ReportBuffer& out) {
+  std::unique_lock<std::mutex> held(out.lock);
+  out.changed.wait(held, [&] { return out.spareUsed == 0; });
 }
 
 bool flushReport(ReportBuffer& out) {

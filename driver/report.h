@@ -62,8 +62,13 @@ struct ReportBuffer {
 void passOnReport(ReportBuffer& out);
 
 // Writes out everything buffered and waits until it is written. Returns false
-// if any write has failed.
+// if any write has failed. A write that fails part-way into a regular file
+// (a full disk) leaves the file cut back to its last whole line.
 bool flushReport(ReportBuffer& out);
+
+// Waits for the write under way, if any, leaving the lines still buffered
+// unwritten.
+void finishWriting(ReportBuffer& out);
 
 inline bool reportFailed(const ReportBuffer& out) {
   return out.error.load(std::memory_order_relaxed) != 0;

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -91,6 +94,7 @@ TEST(Output, WriteFailuresAreReported) {
       {"report to a full device", worked, {.stdoutPath = "/dev/full"}},
       {"report to a closed output", worked, {.closeStdout = true}},
       {"message to a full device", "", {.stdoutPath = "/dev/full"}},
+      {"malformed-input message to a full device", "abc", {.stdoutPath = "/dev/full"}},
       {"long report to a full device", randomSegments(300), {.stdoutPath = "/dev/full"}},
   };
   for (const Row& row : rows) {
@@ -118,6 +122,57 @@ TEST(Output, ReaderThatGoesAwayEndsTheRunQuietly) {
   struct stat errors {};
   ASSERT_EQ(stat((dir.path + "/err.txt").c_str(), &errors), 0);
   EXPECT_EQ(errors.st_size, 0) << "nothing on standard error";
+}
+
+// Every line of a report is one of the three, whole.
+bool wholeReportLines(const std::string& text) {
+  static const std::regex line(
+      "Duzi [0-9]+ i [0-9]+ (nemaju presecnih tacaka|imaju presecnu "
+      "tacku|se poklapaju)");
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (!std::regex_match(text.begin() + long(start), text.begin() + long(end), line)) return false;
+  }
+  return start == text.size();
+}
+
+// A full disk in the middle of a write (here a file-size limit) leaves the
+// report file ending with its last whole line.
+TEST(Output, PartWrittenFileIsCutToWholeLines) {
+  TempDir dir;
+  dir.write("test.txt", randomSegments(300));
+  const std::string report = dir.path + "/report.txt";
+  const RunResult r = runProgram(
+      dir.path, {.args = {"--no-window"}, .stdoutPath = report, .fileSizeLimit = 100000});
+  EXPECT_EQ(r.status, 3) << r.err;
+  std::ifstream file(report);
+  const std::string written((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+  EXPECT_GT(written.size(), 90000u);
+  EXPECT_LE(written.size(), 100000u);
+  EXPECT_TRUE(wholeReportLines(written));
+}
+
+// A parent that made the pipe non-blocking still gets the whole report.
+TEST(Output, NonBlockingPipeIsWaitedFor) {
+  const RunResult r =
+      runOnInput(randomSegments(1000),
+                 {.args = {"--no-window"}, .nonBlockingStdout = true, .stdoutPace = 30e6});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lineCount(r.out), 1000 * 999 / 2);
+}
+
+// SIGTERM in the middle of the report: the write under way finishes, the
+// report ends with a whole line, and the status tells the signal.
+TEST(Output, SignalEndsTheReportWithAWholeLine) {
+  const RunResult r = runOnInput(randomSegments(3000), {.args = {"--no-window"},
+                                                        .stdoutPace = 50e6,
+                                                        .signalAfter = SIGTERM,
+                                                        .signalAfterBytes = 4 << 20});
+  EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
+  EXPECT_GT(r.out.size(), std::size_t(4) << 20);
+  EXPECT_LT(lineCount(r.out), 3000 * 2999 / 2);
+  EXPECT_TRUE(wholeReportLines(r.out));
 }
 
 // A report that cannot be written ends the pair loop at once: 100,000
@@ -223,6 +278,14 @@ TEST(Progress, ShownOnATerminalOnly) {
   options.stderrTerminal = false;
   const RunResult onPipe = runProgram(dir.path, options);
   EXPECT_EQ(onPipe.err.find("parova/s"), std::string::npos) << onPipe.err;
+
+  // The report on the same terminal shows the progress itself: no progress
+  // line lands among its lines.
+  const RunResult shared =
+      runProgram(dir.path, {.args = {"--no-window"}, .stdoutPace = 40e6, .terminal = true});
+  EXPECT_EQ(shared.status, 0);
+  EXPECT_EQ(lineCount(shared.out), 2000 * 1999 / 2);
+  EXPECT_TRUE(wholeReportLines(shared.out));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,14 +43,18 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
     throw std::runtime_error("pipe failed");
-  if (options.stderrTerminal) {
-    // The terminal's master side replaces the pipe's read end.
-    close(err[0]);
-    close(err[1]);
-    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0)
+  if (options.stderrTerminal || options.terminal) {
+    // The terminal's master side replaces the pipe's read end; raw, so that
+    // the bytes read are the bytes written.
+    int* pair = options.terminal ? out : err;
+    close(pair[0]);
+    close(pair[1]);
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&pair[0], &pair[1], nullptr, &raw, nullptr) != 0)
       throw std::runtime_error("openpty failed");
-    fcntl(err[0], F_SETFD, FD_CLOEXEC);
-    fcntl(err[1], F_SETFD, FD_CLOEXEC);
+    fcntl(pair[0], F_SETFD, FD_CLOEXEC);
+    fcntl(pair[1], F_SETFD, FD_CLOEXEC);
   }
   const pid_t pid = fork();
   if (pid == 0) {
@@ -62,8 +67,9 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
       close(fd);
     } else {
       dup2(out[1], 1);
+      if (options.nonBlockingStdout) fcntl(1, F_SETFL, fcntl(1, F_GETFL) | O_NONBLOCK);
     }
-    dup2(err[1], 2);
+    dup2(options.terminal ? out[1] : err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     for (const auto& [name, value] : options.env) {
       if (value.empty()) {
@@ -76,21 +82,42 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
       const rlimit limit{options.dataLimit, options.dataLimit};
       setrlimit(RLIMIT_DATA, &limit);
     }
+    if (options.fileSizeLimit) {
+      const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     if (chdir(workDir.c_str()) != 0) _exit(127);
-    execl(programPath(), programPath(), static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(programPath())};
+    for (const std::string& arg : options.args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(programPath(), argv.data());
     _exit(127);
   }
   close(in[0]);
   close(out[1]);
   close(err[1]);
+  if (options.terminal) {
+    close(err[0]);
+    err[0] = -1;
+  }
   // Standard input is small; a closed pipe after it reads as end of input.
   signal(SIGPIPE, SIG_IGN);
   if (!options.stdinText.empty()) {
     [[maybe_unused]] ssize_t ignored =
         ::write(in[1], options.stdinText.data(), options.stdinText.size());
   }
-  close(in[1]);
-  return RunningProgram{pid, out[0], err[0], options.timeoutSeconds, options.stdoutPace};
+  if (!options.stdinOpen) {
+    close(in[1]);
+    in[1] = -1;
+  }
+  return RunningProgram{pid,
+                        in[1],
+                        out[0],
+                        err[0],
+                        options.timeoutSeconds,
+                        options.stdoutPace,
+                        options.signalAfter,
+                        options.signalAfterBytes};
 }
 
 RunResult finishProgram(RunningProgram& program) {
@@ -100,9 +127,11 @@ RunResult finishProgram(RunningProgram& program) {
   const std::chrono::steady_clock::time_point deadline =
       started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                     std::chrono::duration<double>(program.timeoutSeconds));
+  if (program.inFd >= 0) close(program.inFd);
   pollfd fds[2] = {{program.outFd, POLLIN, 0}, {program.errFd, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
+  int open = (program.outFd >= 0) + (program.errFd >= 0);
+  bool signalled = false;
   while (open > 0) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -113,11 +142,16 @@ RunResult finishProgram(RunningProgram& program) {
     }
     if (poll(fds, 2, int(left.count())) <= 0) continue;
     for (int k = 0; k < 2; ++k) {
-      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP))) continue;
+      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       char buffer[65536];
       const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);  // EIO: terminal hung up
       if (n > 0) {
         sinks[k]->append(buffer, std::size_t(n));
+        if (k == 0 && program.signalAfter && !signalled &&
+            result.out.size() >= program.signalAfterBytes) {
+          kill(pid, program.signalAfter);
+          signalled = true;
+        }
         if (k == 0 && program.stdoutPace > 0) {  // hold back until the pace allows this much
           const auto due =
               started +

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 struct TempDir {
   TempDir();
@@ -16,14 +17,21 @@ struct TempDir {
 };
 
 struct RunOptions {
+  std::vector<std::string> args{};           // the command line after the program's name
   std::string stdinText{};                   // fed to standard input, then closed
+  bool stdinOpen = false;                    // ... or kept open: RunningProgram::inFd
   std::map<std::string, std::string> env{};  // set in the child ("" value: unset)
   std::string stdoutPath{};                  // if set, standard output goes to this file
   bool closeStdout = false;                  // start with standard output closed
+  bool nonBlockingStdout = false;            // the pipe to standard output is non-blocking
   double stdoutPace = 0;                     // if set, bytes per second read, like a slow reader
   bool stderrTerminal = false;               // standard error is a pseudo-terminal
-  unsigned long long dataLimit = 0;          // RLIMIT_DATA in bytes, if not 0
-  double timeoutSeconds = 20;                // killed after this; `timedOut` tells
+  bool terminal = false;  // standard output and error share one pseudo-terminal, read as `out`
+  unsigned long long dataLimit = 0;      // RLIMIT_DATA in bytes, if not 0
+  unsigned long long fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes, if not 0
+  int signalAfter = 0;                   // a signal sent once `signalAfterBytes` are read
+  std::size_t signalAfterBytes = 0;
+  double timeoutSeconds = 20;  // killed after this; `timedOut` tells
 };
 
 struct RunResult {
@@ -45,10 +53,13 @@ const char* programPath();
 // A program started in the background; finish() collects its result.
 struct RunningProgram {
   int pid = -1;
+  int inFd = -1;  // with stdinOpen
   int outFd = -1;
   int errFd = -1;
   double timeoutSeconds = 20;
   double stdoutPace = 0;
+  int signalAfter = 0;
+  std::size_t signalAfterBytes = 0;
 };
 
 RunningProgram startProgram(const std::string& workDir, const RunOptions& options = {});

@@ -1,9 +1,14 @@
 // The real program, run in a temporary directory on a real test.txt.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "program_runner.h"
 
@@ -36,6 +41,12 @@ TEST_P(Report, IsExact) {
 
 const std::string crossing01 = "Duzi 0 i 1 imaju presecnu tacku\n";
 const std::string noData = "Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n";
+
+std::string repeat(const std::string& text, int times) {
+  std::string result;
+  while (times-- > 0) result += text;
+  return result;
+}
 
 std::string malformed(int segment, const std::string& token) {
   return "Greska! Neispravan podatak za duz " + std::to_string(segment) +
@@ -85,15 +96,129 @@ INSTANTIATE_TEST_SUITE_P(
              "0 0 4 4 0\0"
              "4 4 0"s,
              malformed(1, "0\\x004"), 2},
-        Case{"control_bytes_are_escaped", "\x1b[31m", malformed(0, "\\x1B[31m"), 2}),
+        Case{"control_bytes_are_escaped", "\x1b[31m", malformed(0, "\\x1B[31m"), 2},
+        Case{"only_the_three_bytes_of_a_byte_order_mark", "\xEF\xBB\xBF", noData, 0},
+        Case{"delete_byte_is_escaped",
+             "0 0 4 4 a\x7F"
+             "b",
+             malformed(1, "a\\x7Fb"), 2},
+        Case{"c1_control_is_escaped",
+             "\xC2\x9B"
+             "2J",
+             malformed(0, "\\xC2\\x9B2J"), 2},
+        Case{"bidirectional_control_is_escaped",
+             "x\xE2\x80\xAE"
+             "y",
+             malformed(0, "x\\xE2\\x80\\xAEy"), 2},
+        Case{"byte_outside_utf8_is_escaped",
+             "x\x9B"
+             "y\xFF",
+             malformed(0, "x\\x9By\\xFF"), 2},
+        Case{"letters_beyond_ascii_are_shown",
+             "\xC4\x91"
+             "x",
+             malformed(0,
+                       "\xC4\x91"
+                       "x"),
+             2},
+        Case{"cut_at_a_character_boundary", "a" + repeat("\xC3\xA9", 30),
+             malformed(0, "a" + repeat("\xC3\xA9", 19)), 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The open failure waits for two characters: after one it still waits,
+// blocked reading standard input.
 TEST(Failures, MissingFileAwaitsTwoCharacters) {
   TempDir dir;
-  const RunResult r = runProgram(dir.path, {.stdinText = "ab"});
+  RunningProgram program = startProgram(dir.path, {.stdinOpen = true});
+  ASSERT_EQ(write(program.inFd, "a", 1), 1);
+  const std::string proc = "/proc/" + std::to_string(program.pid);
+  bool waiting = false;
+  for (bool ended = false; !waiting && !ended;) {
+    int unread = 1;
+    ioctl(program.inFd, FIONREAD, &unread);
+    std::ifstream stat(proc + "/stat"), call(proc + "/syscall");
+    std::string pid, name, state, syscall, fd;
+    stat >> pid >> name >> state;
+    call >> syscall >> fd;
+    ended = state.empty() || state == "Z";
+    waiting = unread == 0 && state == "S" && syscall == "0" && fd == "0x0";  // read(0, ...)
+  }
+  EXPECT_TRUE(waiting) << "still waiting after one character";
+  ASSERT_EQ(write(program.inFd, "b", 1), 1);
+  const RunResult r = finishProgram(program);
   EXPECT_EQ(r.out, "Greska! Ne mogu da otvorim ulazni fajl.\n");
   EXPECT_EQ(r.status, 1);
 }
+
+// The command line: segments [OPTIONS] [FILE].
+struct OptionCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string out;  // exactly, or its start when `outStarts`
+  int status;
+  std::string errContains = "";
+  RunOptions options = headless;
+  bool outStarts = false;
+};
+
+void PrintTo(const OptionCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CommandLine : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(CommandLine, DoesWhatItSays) {
+  const OptionCase& c = GetParam();
+  TempDir dir;
+  dir.write("test.txt", "0 0 1 0\n0 5 1 5\n");  // a report of its own: not meeting
+  dir.write("ulaz.txt", "0 0 4 4 0 4 4 0");
+  RunOptions options = c.options;
+  options.args = c.args;
+  const RunResult r = runProgram(dir.path, options);
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(c.outStarts ? r.out.substr(0, c.out.size()) : r.out, c.out);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_NE(r.err.find(c.errContains), std::string::npos) << r.err;
+  if (c.status == 64) {
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+}
+
+const RunOptions displaySet{.env = {{"DISPLAY", ":31999"}}};  // a display nobody serves
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CommandLine,
+    testing::Values(
+        OptionCase{
+            "help", {"--help"}, "Upotreba: segments [OPCIJE] [FAJL]\n", 0, "", headless, true},
+        OptionCase{"h", {"-h"}, "Upotreba: segments [OPCIJE] [FAJL]\n", 0, "", headless, true},
+        OptionCase{"version", {"--version"}, "segments ", 0, "", headless, true},
+        OptionCase{"file", {"--no-window", "ulaz.txt"}, crossing01, 0},
+        OptionCase{"standard_input",
+                   {"--no-window", "-"},
+                   crossing01,
+                   0,
+                   "",
+                   {.stdinText = "0 0 4 4 0 4 4 0"}},
+        OptionCase{"no_window_with_a_display_set",
+                   {"--no-window"},
+                   "Duzi 0 i 1 nemaju presecnih tacaka\n",
+                   0,
+                   "",
+                   displaySet},
+        OptionCase{"unknown_option", {"--bogus"}, "", 64, "--bogus"},
+        OptionCase{"unknown_option_points_to_help", {"-x", "ulaz.txt"}, "", 64, "--help"},
+        OptionCase{"two_files", {"ulaz.txt", "test.txt"}, "", 64, "test.txt"},
+        OptionCase{"png_without_a_path", {"--png"}, "", 64, "--png"},
+        OptionCase{"missing_file",
+                   {"nema.txt"},
+                   "Greska! Ne mogu da otvorim ulazni fajl.\n",
+                   1,
+                   "",
+                   {.stdinText = "ab"}},
+        // The toolkit's own options reach the toolkit, which names the display.
+        OptionCase{"toolkit_option", {"-display", ":31998", "ulaz.txt"}, crossing01, 1, ":31998"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Failures, DirectoryNamedTestTxtIsAnOpenFailure) {
   TempDir dir;

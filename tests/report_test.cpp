@@ -31,6 +31,8 @@ TEST(ReportLines, MatchPlainFormatting) {
   for (int i = 1; i <= 1002; ++i) {
     for (int j = 0; j < i; ++j) line(j, i);
   }
+  line(65535, 70000);  // the last prepared name, and the first formatted in place
+  line(65536, 70000);
   line(99999, 100000);  // a row of its own, not following on
   line(5, 7);
   line(6, 7);

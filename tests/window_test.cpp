@@ -222,6 +222,27 @@ TEST_F(WindowTest, KeysAndMouseMoveTheView) {
   EXPECT_EQ(result.signal, 0);
 }
 
+// --png draws the window's first frame into a file, with no display at all:
+// the very pixels of the window.
+TEST_F(WindowTest, PictureIsTheFirstFrame) {
+  for (const char* input : {"0 0 4 4\n0 4 4 0\n1 0.5 1 3.5\n0.5 2 3.5 2\n2.5 2.5 3.5 3.5\n",
+                            "1000000 1000000 1000010 1000010 1000000 1000010 1000010 1000000"}) {
+    dir.write("test.txt", input);
+    const std::string path = dir.path + "/first.png";
+    const RunResult drawn =
+        runProgram(dir.path, {.args = {"--png", path}, .env = {{"DISPLAY", ""}}});
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    const Image picture = readPng(path);
+    ASSERT_EQ(picture.width, 1024) << input;
+    ASSERT_EQ(picture.height, 700);
+    const Window window = open(input);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(x.captureSettled(window) == picture) << input;
+    EXPECT_GT(picture.count(red), 100) << input;
+    EXPECT_EQ(close(window).status, 0);
+  }
+}
+
 // q closes like Esc; a window destroyed by another client ends the program
 // as a closed one does.
 TEST_F(WindowTest, QuitAndDestroyEndTheProgram) {

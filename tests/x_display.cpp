@@ -1,5 +1,7 @@
 #include "x_display.h"
 
+#include "display/picture.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -250,25 +252,33 @@ void XClient::requestClose(Window window) {
 }
 
 bool writePng(const Image& image, const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  return writePng(path.c_str(), image.width, image.height,
+                  reinterpret_cast<const unsigned char*>(image.pixels.data())) == 0;
+}
+
+Image readPng(const std::string& path) {
+  Image image;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return image;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
+    png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
-    return false;
+    return Image{};
   }
   png_init_io(png, file);
-  png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int row = 0; row < image.height; ++row) {
-    png_write_row(png,
-                  reinterpret_cast<png_const_bytep>(&image.pixels[std::size_t(row) * image.width]));
+  png_read_info(png, info);
+  if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8) {
+    image.width = int(png_get_image_width(png, info));
+    image.height = int(png_get_image_height(png, info));
+    image.pixels.resize(std::size_t(image.width) * image.height);
+    for (int row = 0; row < image.height; ++row) {
+      png_read_row(png, reinterpret_cast<png_bytep>(&image.pixels[std::size_t(row) * image.width]),
+                   nullptr);
+    }
   }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(file);
+  return image;
 }

@@ -77,3 +77,6 @@ class XClient {
 
 // Writes an image as PNG.
 bool writePng(const Image& image, const std::string& path);
+
+// Reads an 8-bit RGB PNG file; an empty image if it cannot.
+Image readPng(const std::string& path);

@@ -1,0 +1,90 @@
+#include "options.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Options of the windowing toolkit that take a value, and those that do not.
+const char* const toolkitWithValue[] = {"-display", "-geometry"};
+const char* const toolkitFlags[] = {"-direct", "-indirect", "-iconic", "-gldebug", "-sync"};
+
+template <std::size_t N>
+bool listed(const char* const (&names)[N], const char* arg) {
+  for (const char* name : names) {
+    if (std::strcmp(name, arg) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* const usageText =
+    "Upotreba: segments [OPCIJE] [FAJL]\n"
+    "Cita duzi iz FAJL-a (bez njega iz test.txt u tekucem direktorijumu; - je standardni\n"
+    "ulaz), za svaki par ispisuje da li se seku, poklapaju ili nemaju presecnih tacaka,\n"
+    "i zatim ih prikazuje u prozoru.\n"
+    "\n"
+    "Ulaz: brojevi razdvojeni belinama, po cetiri za svaku duz: x1 y1 x2 y2.\n"
+    "\n"
+    "Opcije:\n"
+    "  --no-window     samo izvestaj, bez prozora\n"
+    "  --png PUTANJA   prvi prikaz prozora (1024 x 700) u PNG fajl, bez ekrana\n"
+    "  -h, --help      ovo uputstvo\n"
+    "  --version       verzija programa\n"
+    "  -display EKRAN, -geometry WxH+X+Y, -iconic, -sync, -direct, -indirect, -gldebug\n"
+    "                  opcije prozorskog sistema\n"
+    "\n"
+    "Izlazni status:\n"
+    "  0      prozor je zatvoren; izvestaj (i PNG) je ispisan; ili ulaz nema nijednu duz\n"
+    "  1      ulazni fajl se ne moze otvoriti ili procitati; nema ekrana ni OpenGL-a\n"
+    "  2      neispravan podatak u ulaznom fajlu\n"
+    "  3      izvestaj ili PNG fajl se ne moze ispisati\n"
+    "  64     nepoznata opcija ili pogresna upotreba\n"
+    "  128+N  prekinut signalom N (SIGHUP, SIGINT, SIGTERM), posle celog reda izvestaja\n"
+    "  255    nema dovoljno memorije\n";
+
+Options parseOptions(int argc, char** argv) {
+  Options options;
+  auto fail = [&](const std::string& message) {
+    options.error = message;
+    return options;
+  };
+  options.toolkitArgs.push_back(argv[0]);
+  bool fileGiven = false, optionsEnd = false;
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k];
+    const bool isOption = !optionsEnd && arg.size() > 1 && arg[0] == '-';
+    if (!isOption) {
+      if (fileGiven) return fail("samo jedan ulazni fajl, a dat je i " + arg);
+      options.file = arg;
+      fileGiven = true;
+    } else if (arg == "--") {
+      optionsEnd = true;
+    } else if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--no-window") {
+      options.window = false;
+    } else if (arg.starts_with("--png=")) {
+      if (arg.size() == 6) return fail("opcija --png trazi vrednost");
+      options.png = arg.substr(6);
+    } else if (arg == "--png" || listed(toolkitWithValue, argv[k])) {
+      if (k + 1 == argc) return fail("opcija " + arg + " trazi vrednost");
+      if (arg == "--png") {
+        options.png = argv[++k];
+      } else {
+        options.toolkitArgs.push_back(argv[k]);
+        options.toolkitArgs.push_back(argv[++k]);
+      }
+    } else if (listed(toolkitFlags, argv[k])) {
+      options.toolkitArgs.push_back(argv[k]);
+    } else {
+      return fail("nepoznata opcija " + arg);
+    }
+  }
+  if (!options.png.empty() && !options.window) return fail("--png i --no-window se iskljucuju");
+  options.toolkitArgs.push_back(nullptr);
+  return options;
+}

@@ -1,0 +1,21 @@
+// The command line: segments [OPTIONS] [FILE]. The windowing toolkit's own
+// options (-display, -geometry, ...) are set aside and go to the toolkit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Options {
+  std::string file = "test.txt";  // "-" is standard input
+  bool window = true;             // false with --no-window
+  std::string png;                // --png PATH: the first frame into a file instead
+  bool help = false;
+  bool version = false;
+  std::string error;               // a usage error, as one line for standard error
+  std::vector<char*> toolkitArgs;  // argv[0] and the toolkit's options, then nullptr
+};
+
+Options parseOptions(int argc, char** argv);
+
+// The text of --help.
+extern const char* const usageText;
