@@ -61,14 +61,20 @@ Placement placementOf(const View& v) {
 // The perspective and the eye for `placement`. The projection matrix stays
 // current, as the first frame always had it.
 void setMatrices(const Placement& placement) {
-  const View eye = placement.moved ? View{0, 0, view.dist * placement.scale} : view;
+  // Moved, the eye is 1 to 2 units from the drawing plane, well inside the
+  // clipping planes.
+  const double eye = view.dist * placement.scale;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45, double(width) / height, nearPlane(eye), farPlane(eye));
+  if (placement.moved) {
+    gluPerspective(45, double(width) / height, eye / 10, eye * 10);
+  } else {
+    gluPerspective(45, double(width) / height, nearPlane(view), farPlane(view));
+  }
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   if (placement.moved) {
-    glTranslated(0, 0, -eye.dist);
+    glTranslated(0, 0, -eye);
   } else {
     glTranslatef(-float(view.cx), -float(view.cy), float(-view.dist));
   }

@@ -17,8 +17,7 @@
 
 struct ReportBuffer {
   // Both buffers share one huge-page chunk: one page fault instead of
-  // hundreds. Each is small enough to stay in cache between being filled and
-  // being written.
+  // hundreds.
   static constexpr std::size_t bufferBytes = chunkBytes / 2;
   static constexpr std::size_t slack = 128;  // room for fixed-size copies past the end
   static constexpr std::size_t capacity = bufferBytes - slack;

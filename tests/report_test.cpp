@@ -15,7 +15,9 @@
 namespace {
 
 // Lines across digit boundaries of both numbers (9 -> 10, 99 -> 100, ...),
-// including rows entered out of order, against plainly formatted text.
+// across the buffers' ends, written one by one and in stretches of pairs
+// that do not meet, including rows entered out of order and numbers past the
+// prepared names, against plainly formatted text.
 TEST(ReportLines, MatchPlainFormatting) {
   std::FILE* file = std::tmpfile();
   ASSERT_TRUE(file);
@@ -28,11 +30,23 @@ TEST(ReportLines, MatchPlainFormatting) {
     writeReportLine(*out, j, i, kind);
     expected += "Duzi " + std::to_string(j) + " i " + std::to_string(i) + verdicts[kind];
   };
+  auto apart = [&](int from, int to, int i) {
+    writeApartLines(*out, from, to, i);
+    for (int j = from; j < to; ++j) {
+      expected += "Duzi " + std::to_string(j) + " i " + std::to_string(i) + verdicts[0];
+    }
+  };
   for (int i = 1; i <= 1002; ++i) {
     for (int j = 0; j < i; ++j) line(j, i);
   }
+  for (int i = 1003; i <= 1400; ++i) {
+    apart(0, i / 3, i);
+    for (int j = i / 3; j < i / 2; ++j) line(j, i);
+    apart(i / 2, i, i);
+  }
   line(65535, 70000);  // the last prepared name, and the first formatted in place
   line(65536, 70000);
+  apart(65530, 65540, 70001);
   line(99999, 100000);  // a row of its own, not following on
   line(5, 7);
   line(6, 7);
