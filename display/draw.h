@@ -14,11 +14,7 @@ struct Placement {
   bool moved = false;
   double cx = 0, cy = 0, scale = 1;
   Box keep{};
-  bool operator==(const Placement& other) const {
-    return moved == other.moved && cx == other.cx && cy == other.cy && scale == other.scale &&
-           keep.minX == other.keep.minX && keep.minY == other.keep.minY &&
-           keep.maxX == other.keep.maxX && keep.maxY == other.keep.maxY;
-  }
+  bool operator==(const Placement&) const = default;
 };
 
 // Clears and paints the prepared scene into the current buffer.

@@ -44,6 +44,10 @@ Box visibleBox(const View& view, int width, int height) {
   return {view.cx - halfWidth, view.cy - halfHeight, view.cx + halfWidth, view.cy + halfHeight};
 }
 
+Box widened(const Box& box, double dx, double dy) {
+  return {box.minX - dx, box.minY - dy, box.maxX + dx, box.maxY + dy};
+}
+
 void scenePointAt(const View& view, int width, int height, double x, double y, double& sx,
                   double& sy) {
   const double scale = pixelsPerUnit(view, height);

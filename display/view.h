@@ -12,7 +12,11 @@ struct View {
 // A rectangle of the drawing plane.
 struct Box {
   double minX, minY, maxX, maxY;
+  bool operator==(const Box&) const = default;
 };
+
+// `box` grown by `dx` to the left and right and by `dy` below and above.
+Box widened(const Box& box, double dx, double dy);
 
 // The first view: centred on the scene's corners, from a distance that
 // shows their extent.

@@ -51,10 +51,7 @@ Placement placementOf(const View& v) {
   p.scale = std::ldexp(1.0, -std::ilogb(v.dist));  // the eye distance becomes 1 to 2
   // Twice the visible extent: clipped ends and their dots stay out of sight.
   const Box visible = visibleBox(v, width, height);
-  const double halfWidth = (visible.maxX - visible.minX) / 2;
-  const double halfHeight = (visible.maxY - visible.minY) / 2;
-  p.keep = {visible.minX - halfWidth, visible.minY - halfHeight, visible.maxX + halfWidth,
-            visible.maxY + halfHeight};
+  p.keep = widened(visible, (visible.maxX - visible.minX) / 2, (visible.maxY - visible.minY) / 2);
   return p;
 }
 
@@ -196,22 +193,15 @@ void watchWindow(int) {
 // The first view frames the scene's corners. Far from the origin those
 // corners, which always include (0, 0) and (1024, 700), can leave every
 // figure outside the window; then the first view fits the figures instead.
-View chooseFirstView() {
-  const View framed = frameView(scene.minCorner, scene.maxCorner);
-  Box data;
-  if (!drawingBounds(data)) return framed;
-  Box visible = visibleBox(framed, firstWidth, firstHeight);
-  const double dot = 2 / pixelsPerUnit(framed, firstHeight);  // half a point's size
-  visible = {visible.minX - dot, visible.minY - dot, visible.maxX + dot, visible.maxY + dot};
-  return anyFigureIn(visible) ? framed : fitView(data, firstWidth, firstHeight);
-}
-
 void startViews() {
   glClearColor(0.9f, 0.9f, 0.8f, 0.0f);
-  firstView = view = chooseFirstView();
   const View framed = frameView(scene.minCorner, scene.maxCorner);
-  firstViewPlain = plainDistance(view.dist) && view.cx == framed.cx && view.cy == framed.cy &&
-                   view.dist == framed.dist;
+  const double dot = 2 / pixelsPerUnit(framed, firstHeight);  // half a point's size
+  Box data;
+  const bool fitted = drawingBounds(data) &&
+                      !anyFigureIn(widened(visibleBox(framed, firstWidth, firstHeight), dot, dot));
+  firstView = view = fitted ? fitView(data, firstWidth, firstHeight) : framed;
+  firstViewPlain = !fitted && plainDistance(framed.dist);
   showingFirstView = true;
 }
 

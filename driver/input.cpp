@@ -271,16 +271,13 @@ std::string printableToken(const std::string& token) {
     const bool control = value < 0x20 || (value >= 0x7F && value < 0xA0) ||
                          (value >= 0x202A && value <= 0x202E) ||
                          (value >= 0x2066 && value <= 0x2069);
-    if (!valid) {
-      escape(k, 1);
-      k += 1;
-    } else if (control) {
+    if (!valid) length = 1;  // a byte outside UTF-8, escaped on its own
+    if (!valid || control) {
       escape(k, length);
-      k += length;
     } else {
       shown.append(token, k, length);
-      k += length;
     }
+    k += length;
   }
   return shown;
 }
