@@ -25,3 +25,9 @@ struct EndPoints {
 // NoIntersection, and to 1 when the pair has to be tested. Nearly all pairs
 // of a large input are settled here, many at a time.
 void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);
+
+// screenPairs picks one of these: the widest vector registers this processor
+// has. Both give the same flags; the wide one runs only where wideScreening().
+void screenPairsPlain(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);
+void screenPairsWide(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);
+bool wideScreening();

@@ -93,17 +93,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(crossing.colour == 77);
 
   // The row screening may settle the pair only as NoIntersection, and must
-  // give the same answer in every lane, vector or not.
+  // give the same answer in every lane, vector or not, at either width.
   constexpr int lanes = 19;
   float ax[lanes], ay[lanes], bx[lanes], by[lanes], magnitudes[lanes];
-  unsigned char mayMeet[lanes];
+  unsigned char mayMeet[lanes], wide[lanes];
   for (int k = 0; k < lanes; ++k) {
     ax[k] = c[0], ay[k] = c[1], bx[k] = c[2], by[k] = c[3];
     magnitudes[k] = largestMagnitude(first);
   }
-  screenPairs({ax, ay, bx, by, magnitudes}, lanes, second, mayMeet);
+  screenPairsPlain({ax, ay, bx, by, magnitudes}, lanes, second, mayMeet);
   for (int k = 0; k < lanes; ++k) check(mayMeet[k] == mayMeet[0]);
   check(mayMeet[0] || kind == NoIntersection);
+  if (wideScreening()) {
+    screenPairsWide({ax, ay, bx, by, magnitudes}, lanes, second, wide);
+    for (int k = 0; k < lanes; ++k) check(wide[k] == mayMeet[0]);
+  }
   if (kind != PointIntersection) {
     check(crossing.x == 12345 && crossing.y == -6789);  // untouched
     return 0;
