@@ -206,7 +206,7 @@ void screenPairsPlain(EndPoints firsts, int count, Segment second, unsigned char
 }
 
 #if defined(__x86_64__)
-// Eight float lanes instead of four. The lanes compute the same IEEE
+// Twice the lanes of the plain loop. The lanes compute the same IEEE
 // operations as the plain loop (contraction into fused multiply-adds is off
 // for the whole build), so the two agree bit for bit.
 [[gnu::target("avx2")]] void screenPairsWide(EndPoints firsts, int count, Segment second,

@@ -10,7 +10,6 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -244,7 +243,7 @@ std::vector<Family> screeningFamilies() {
 }
 
 TEST(ScreenPairs, SettlesOnlyWhatTheTestCallsApart) {
-  // Both widths, whichever screenPairs picks here.
+  // Both widths: screenPairs runs the wide one wherever the processor has AVX2.
   struct Width {
     const char* name;
     void (*screen)(EndPoints, int, Segment, unsigned char*);
