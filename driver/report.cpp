@@ -75,8 +75,9 @@ void writeHandedOver(ReportBuffer& out) {
 }  // namespace
 
 ReportBuffer::ReportBuffer(int target)
-    : fd(target), data(static_cast<char*>(allocatePages(chunkBytes))), spare(data + bufferBytes) {
-  static_assert(2 * bufferBytes <= chunkBytes);
+    : fd(target),
+      data(static_cast<char*>(allocatePages(2 * bufferBytes))),
+      spare(data + bufferBytes) {
   if (!data) spare = nullptr;
 }
 
@@ -89,7 +90,7 @@ ReportBuffer::~ReportBuffer() {
     changed.notify_all();
     writer.join();
   }
-  if (data) releasePages(std::min(data, spare), chunkBytes);
+  if (data) releasePages(std::min(data, spare), 2 * bufferBytes);
 }
 
 void passOnReport(ReportBuffer& out) {
