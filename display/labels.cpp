@@ -3,6 +3,8 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <new>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -21,11 +23,14 @@ struct Label {
 
 std::vector<Label> labels;
 
+// The input, kept until the numbers are first shown: most runs never show
+// them, and a large input takes milliseconds to number.
+const Segment* pending = nullptr;
+int pendingCount = 0;
+
 constexpr float offsetPixels = 4;  // up and to the right of the midpoint
 
-}  // namespace
-
-void labelSegments(const Segment* segments, int count) {
+void makeLabels(const Segment* segments, int count) {
   std::vector<Label> midpoints(std::size_t(std::max(count, 0)));
   for (int k = 0; k < count; ++k) {
     const Segment& s = segments[k];
@@ -48,7 +53,25 @@ void labelSegments(const Segment* segments, int count) {
   }
 }
 
+}  // namespace
+
+void labelSegments(const Segment* segments, int count) {
+  labels.clear();
+  pending = segments;
+  pendingCount = count;
+}
+
 void paintLabels(const Placement& placement, const Box& visible) {
+  if (pending) {
+    try {
+      makeLabels(pending, pendingCount);
+    } catch (const std::bad_alloc&) {
+      // The window stays; only the numbers are missing.
+      labels = {};
+      std::fprintf(stderr, "Greska! Nema dovoljno memorije.\n");
+    }
+    pending = nullptr;
+  }
   glPushAttrib(GL_CURRENT_BIT);  // the colour later figures may inherit stays
   setColour(Black);
   for (const Label& label : labels) {

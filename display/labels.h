@@ -5,7 +5,8 @@
 #include "draw.h"
 #include "geometry/figures.h"
 
-// The input segments, numbered from 0.
+// The input segments, numbered from 0. The numbers are made when first
+// shown, so `segments` has to stay as it is while the window is open.
 void labelSegments(const Segment* segments, int count);
 
 // Paints, in black, the number of every input segment whose midpoint lies
