@@ -28,7 +28,15 @@ struct Products {
   float rx, ry;   // r = b - a
   double sx, sy;  // s = e - c
   float cRS, cDS, cDR, lenR2;
+  // No value held in float sank below the normal range. Every other step
+  // rounds relative to its result, so then the answer is the one the same
+  // pair gives moved by any power of two.
+  bool faithful;
 };
+
+inline bool normalOrZero(double v) {
+  return (v == 0) | (std::fabs(v) >= 0x1p-126);
+}
 
 // Inline, so that screenPairs computes exactly what intersectSegments does.
 inline Products products(Point a, Point b, Point c, Point e) {
@@ -39,10 +47,15 @@ inline Products products(Point a, Point b, Point c, Point e) {
   w.ry = b.y - a.y;
   w.sx = e.x - c.x;
   w.sy = e.y - c.y;
-  w.cRS = static_cast<float>(w.rx * w.sy - w.ry * w.sx);
-  w.cDS = static_cast<float>(w.dx * w.sy - w.dy * w.sx);
-  w.cDR = static_cast<float>(w.dx * w.ry - w.dy * w.rx);
+  const double cRS = w.rx * w.sy - w.ry * w.sx;
+  const double cDS = w.dx * w.sy - w.dy * w.sx;
+  const double cDR = w.dx * w.ry - w.dy * w.rx;
+  w.cRS = static_cast<float>(cRS);
+  w.cDS = static_cast<float>(cDS);
+  w.cDR = static_cast<float>(cDR);
   w.lenR2 = w.rx * w.rx + w.ry * w.ry;
+  w.faithful = normalOrZero(cRS) & normalOrZero(cDS) & normalOrZero(cDR) &
+               normalOrZero(double{w.rx} * w.rx) & normalOrZero(double{w.ry} * w.ry);
   return w;
 }
 
@@ -60,10 +73,12 @@ inline bool sharesEndPoint(Point a, Point b, Point c, Point e) {
   return ac | ae | bc | be;
 }
 
-// The rules on coordinates whose products stay within float range.
-int classify(const Segment& first, const Segment& second, Point* crossing) {
+// The rules on coordinates whose products stay within float range. Clears
+// `faithful` when a product sank below the normal floats.
+int classify(const Segment& first, const Segment& second, Point* crossing, bool& faithful) {
   const Products w = products(first.A, first.B, second.A, second.B);
-  const auto [dx, dy, rx, ry, sx, sy, cRS, cDS, cDR, lenR2] = w;
+  const auto [dx, dy, rx, ry, sx, sy, cRS, cDS, cDR, lenR2, exact] = w;
+  faithful &= exact;
 
   if (directionsDiffer(w)) {
     // Rounding of t and u can put a shared end point just outside [0, 1];
@@ -96,12 +111,14 @@ int classify(const Segment& first, const Segment& second, Point* crossing) {
     if (samePosition(second.A, second.B)) {
       return samePosition(first.A, second.A) ? Overlap : NoIntersection;
     }
-    return classify(second, first, crossing);
+    return classify(second, first, crossing, faithful);
   }
 
-  // Collinear: compare the projections on one axis. A vertical first segment
-  // has no extent in x, so compare along y instead.
-  const bool alongY = first.A.x == first.B.x;
+  // Collinear: compare the projections on the axis along which first runs
+  // further. A steep first segment has little or no extent in x, where
+  // segments far apart along the line would still look as if they overlap;
+  // along y it does not matter how steep the line is.
+  const bool alongY = std::fabs(rx) < std::fabs(ry);
   const auto along = [alongY](Point p) { return alongY ? p.y : p.x; };
   float a1 = along(first.A), b1 = along(first.B);
   float a2 = along(second.A), b2 = along(second.B);
@@ -116,11 +133,13 @@ int classify(const Segment& first, const Segment& second, Point* crossing) {
 // The rules compare relative quantities, so only the float range limits
 // them: beyond about 1.8e19 the products overflow, below about 1e-19 they
 // sink into subnormals. A pair whose largest coordinate m lies outside
-// [2^-30, 2^40) is moved by a power of two, which is exact, so that m lands
-// in [2^61, 2^62), and the crossing is moved back. That is the highest binade
-// where nothing can overflow (differences stay below 2^63, a sum of two
-// squares below 2^127); it leaves the most room below for a pair's small
-// quantities, such as a unit segment beside one of length 3e38.
+// [2^-30, 2^40), or whose products sank into subnormals all the same (a
+// segment of 1e-38 beside one of 1e-9), is moved by a power of two, which is
+// exact, so that m lands in [2^61, 2^62), and the crossing is moved back.
+// That is the highest binade where nothing can overflow (differences stay
+// below 2^63, a sum of two squares below 2^127); it leaves the most room below
+// for a pair's small quantities, such as a unit segment beside one of length
+// 3e38. Every pair is thus judged as it is at that scale, whatever its unit.
 constexpr float scaledFrom = 0x1p40f;
 constexpr float scaledBelow = 0x1p-30f;
 constexpr int landingExponent = 61;
@@ -147,13 +166,20 @@ float largestMagnitude(Segment s) {
 
 int intersectSegments(Segment first, Segment second, Point* crossing) {
   const float m = std::max(largestMagnitude(first), largestMagnitude(second));
-  if (withinScale(m) || !std::isfinite(m)) return classify(first, second, crossing);
-  const int k = std::ilogb(m) - landingExponent;
+  bool faithful = true;
+  if (!std::isfinite(m)) return classify(first, second, crossing, faithful);
   Point found;
-  const int kind = classify(scaled(first, -k), scaled(second, -k), &found);
+  int kind = NoIntersection;
+  if (withinScale(m)) kind = classify(first, second, &found, faithful);
+  if (!withinScale(m) || (!faithful && m > 0)) {  // m = 0 with a NaN hidden by max
+    const int k = std::ilogb(m) - landingExponent;
+    kind = classify(scaled(first, -k), scaled(second, -k), &found, faithful);
+    found.x = std::ldexp(found.x, k);
+    found.y = std::ldexp(found.y, k);
+  }
   if (kind == PointIntersection) {
-    crossing->x = std::ldexp(found.x, k);
-    crossing->y = std::ldexp(found.y, k);
+    crossing->x = found.x;
+    crossing->y = found.y;
   }
   return kind;
 }
@@ -170,8 +196,8 @@ namespace {
   // roundings: the coordinates need no scaling, the directions differ, no end
   // point is shared, and t or u lies outside [0, 1]. Everything else goes to
   // intersectSegments. A pair needs no scaling when max(largest[k],
-  // secondLargest) lies in [2^-30, 2^40): a bound on largest[k] alone,
-  // fixed for the row.
+  // secondLargest) lies in [2^-30, 2^40), a bound on largest[k] alone,
+  // fixed for the row, and its products stay normal floats.
   const float secondLargest = largestMagnitude(second);
   const float upper = secondLargest < scaledFrom ? scaledFrom : -1;  // -1: none passes
   const float lower = secondLargest >= scaledBelow ? -1 : scaledBelow;
@@ -195,7 +221,8 @@ namespace {
     const bool uOutside = finite & (w.cDR == w.cDR) & (((w.cDR != 0) & otherSign) | larger);
     const bool outside = uOutside | (t < 0) | (t > 1);
     const bool unscaled = (firsts.largest[k] < upper) & (firsts.largest[k] >= lower);
-    mayMeet[k] = !(unscaled & differ & !sharesEndPoint(a, b, second.A, second.B) & outside);
+    mayMeet[k] =
+        !(unscaled & w.faithful & differ & !sharesEndPoint(a, b, second.A, second.B) & outside);
   }
 }
 

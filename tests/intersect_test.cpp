@@ -77,6 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"T-junction", seg(0, 0, 4, 0), seg(2, 0, 2, 5), PointIntersection, Point(2, 0)},
         Case{"T-junction, stem first", seg(2, 5, 2, 0), seg(0, 0, 4, 0), PointIntersection,
              Point(2, 0)},
+        Case{"T-junction, the second ends on the first", seg(0, 0, 4, 0), seg(2, 5, 2, 0),
+             PointIntersection, Point(2, 0)},
         Case{"lines cross beyond the second", seg(0, 0, 4, 4), seg(0, 4, 1, 3), NoIntersection},
         Case{"lines cross beyond the first", seg(0, 4, 1, 3), seg(0, 0, 4, 4), NoIntersection},
         Case{"parallel, distinct lines", seg(0, 0, 4, 0), seg(0, 1, 4, 1), NoIntersection},
@@ -100,6 +102,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"vertical collinear", seg(1, 0, 1, 4), seg(1, 2, 1, 6), Overlap},
         Case{"vertical collinear disjoint", seg(1, 0, 1, 1), seg(1, 2, 1, 6), NoIntersection},
         Case{"vertical touching", seg(1, 0, 1, 4), seg(1, 6, 1, 4), Overlap, {}, true},
+        // Steep but not vertical: compared along y, where they lie 1000 apart.
+        Case{"steep collinear, apart along the line",
+             seg(0, 0, 1e-6f, 1000),
+             seg(5e-7f, 2000, 6e-7f, 3000),
+             NoIntersection,
+             {},
+             true},
+        Case{"steep collinear sharing a stretch",
+             seg(0, 0, 1e-6f, 1000),
+             seg(5e-7f, 500, 6e-7f, 1500),
+             Overlap,
+             {},
+             true},
         // A zero-length segment is a point, judged by where it lies.
         Case{"point inside a diagonal", seg(2, 2, 2, 2), seg(0, 0, 4, 4), Overlap, {}, true},
         Case{"point in the y-range, off the line",
@@ -154,7 +169,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"crossing at 4e-25", seg(0, 0, 4e-25f, 4e-25f), seg(0, 4e-25f, 4e-25f, 0),
              PointIntersection, Point(2e-25f, 2e-25f), true},
         Case{"subnormal crossing", seg(0, 0, 4e-44f, 4e-44f), seg(0, 4e-44f, 4e-44f, 0),
-             PointIntersection, Point(2e-44f, 2e-44f), true}),
+             PointIntersection, Point(2e-44f, 2e-44f), true},
+        // Products of the tiny one sink into subnormals beside the other.
+        Case{"2^-124 across 2^-29", seg(-0x1p-125f, 0, 0x1p-125f, 0),
+             seg(0, -0x1p-30f, 0, 0x1p-30f), PointIntersection, Point(0, 0), true},
+        Case{"1e-38 across 1e-9", seg(-1e-38f, 0, 1e-38f, 0), seg(0, -1e-9f, 0, 1e-9f),
+             PointIntersection, Point(0, 0), true}),
     [](const testing::TestParamInfo<Case>& info) {
       std::string name;
       for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';
@@ -178,6 +198,36 @@ TEST(Tolerance, ComparisonIsStrict) {
   const float below = std::nextafter(h, 0.0f);
   EXPECT_LE(double(below) * below, double(eps) * (1.0 + double(below) * below));
   EXPECT_NE(intersectSegments(seg(0, 0, 1, 0), seg(0, 0, 1, below), &crossing), PointIntersection);
+}
+
+// A power-of-two unit never changes an answer, also for pairs of very
+// different sizes, where the smaller one's products leave the normal floats.
+TEST(Tolerance, AnswersDoNotDependOnTheUnit) {
+  const Segment pairs[][2] = {
+      {seg(-0x1p-125f, 0, 0x1p-125f, 0), seg(0, -0x1p-30f, 0, 0x1p-30f)},
+      {seg(0x1p-140f, 0x1p-140f, 0x1p-139f, -0x1p-141f), seg(0, 0, 0x1p-28f, 0x1p-29f)},
+      {seg(-0x1p-56f, 0x1p-57f, 0x1p-56f, -0x1p-57f), seg(-0x1p39f, -0x1p38f, 0x1p39f, 0x1p38f)},
+      {seg(1e-45f, 0, 3e-45f, 1e-45f), seg(0, 0, 1, 0.5f)},
+      {seg(0, 0, 1, 0), seg(0.5f, -1e-44f, 0.5f, 1e-44f)},
+  };
+  for (const auto& [first, second] : pairs) {
+    Point crossing;
+    const int kind = intersectSegments(first, second, &crossing);
+    for (int e = -120; e <= 120; e += 3) {
+      Segment f = first, s = second;
+      bool exact = true;
+      for (Point* p : {&f.A, &f.B, &s.A, &s.B}) {
+        for (float* v : {&p->x, &p->y}) {
+          const float moved = std::ldexp(*v, e);
+          exact = exact && std::isfinite(moved) && std::ldexp(moved, -e) == *v;
+          *v = moved;
+        }
+      }
+      if (!exact) continue;
+      EXPECT_EQ(intersectSegments(f, s, &crossing), kind)
+          << "(" << first.A.x << ", " << first.A.y << ") ... times 2^" << e;
+    }
+  }
 }
 
 // Families of inputs for the row screening: what it settles must be exactly
@@ -230,6 +280,23 @@ std::vector<Family> screeningFamilies() {
     flat.segments.push_back(seg(start, offset, start + 100, offset + h));
   }
   families.push_back(flat);
+
+  // Segments of 1e-30 about the origin beside segments of 1e-8 from it: the
+  // products of such pairs sink into subnormals unscaled.
+  Family mixed{"tiny beside small", {}};
+  for (int k = 0; k < 300; ++k) {
+    const float angle = uniform(0, 6.2831853f);
+    if (k % 2) {
+      const float length = std::ldexp(1.0f, -20 - k % 11);
+      mixed.segments.push_back(seg(0, 0, length * std::cos(angle), length * std::sin(angle)));
+    } else {
+      const float length = std::ldexp(1.0f, -95 - k % 35);
+      const float x = uniform(-4, 4) * length, y = uniform(-4, 4) * length;
+      mixed.segments.push_back(
+          seg(x, y, x + length * std::cos(angle), y + length * std::sin(angle)));
+    }
+  }
+  families.push_back(mixed);
 
   Family extreme{"extreme values", {}};  // overflow, subnormals, NaN
   const float inf = std::numeric_limits<float>::infinity();

@@ -72,6 +72,21 @@ void checkIntegerPair(const std::int8_t* v) {
   }
 }
 
+// Any pair, however different its sizes (ordinary values beside
+// subnormals, 2^-28 beside 2^-140), gives the same answer in every unit: a
+// power of two that moves all eight coordinates exactly changes nothing.
+void checkUnitFree(Segment first, Segment second, int exponent, int kind) {
+  Segment f = first, s = second;
+  for (Point* p : {&f.A, &f.B, &s.A, &s.B}) {
+    for (float* v : {&p->x, &p->y}) {
+      const float moved = std::ldexp(*v, exponent);
+      if (!std::isfinite(*v) || !std::isfinite(moved) || std::ldexp(moved, -exponent) != *v) return;
+      *v = moved;
+    }
+  }
+  check(kindOf(f, s) == kind);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int kind = intersectSegments(first, second, &crossing);
   check(kind == NoIntersection || kind == PointIntersection || kind == Overlap);
   check(crossing.colour == 77);
+  const int exponent = size > sizeof c ? int(std::int8_t(data[sizeof c])) : 64;
+  checkUnitFree(first, second, exponent, kind);
 
   // The row screening may settle the pair only as NoIntersection, and must
   // give the same answer in every lane, vector or not, at either width.
