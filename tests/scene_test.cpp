@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
+#include "geometry/pages.h"
+
 namespace {
 
 // The scene is one global store; each test starts from the state a fresh
@@ -129,3 +133,19 @@ TEST_F(SceneTest, KeepsInsertionOrderAcrossChunks) {
 }
 
 }  // namespace
+
+// Blocks from the small-block size up are whole huge pages; below it they
+// come from the C heap. Each goes back where it came from (freeing a page
+// block with free() would crash).
+TEST(PageAllocator, SplitsAtTheSmallBlockSize) {
+  PageAllocator<char> pages;
+  const std::size_t small = PageAllocator<char>::smallBytes;
+  for (const std::size_t bytes : {small - 1, small, small + 1, 3 * hugePageBytes}) {
+    char* block = pages.allocate(bytes);
+    ASSERT_NE(block, nullptr);
+    const bool onAPage = reinterpret_cast<std::uintptr_t>(block) % hugePageBytes == 0;
+    EXPECT_EQ(onAPage, bytes >= small) << bytes << " bytes";
+    block[0] = block[bytes - 1] = 1;
+    pages.deallocate(block, bytes);
+  }
+}
