@@ -1,6 +1,9 @@
 #include "report.h"
 
+#include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,15 +12,56 @@
 #include <cstring>
 #include <system_error>
 
+#include "signals.h"
+
 namespace {
+
+// Whether a write to `fd` may wait on a reader: pipes, terminals and
+// sockets. Files and devices such as /dev/null take what they are given.
+bool waitsOnReader(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return false;
+  return S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) ||
+         (S_ISCHR(status.st_mode) && isatty(fd));
+}
+
+// How much a pipe takes at once without its write waiting: its free pages,
+// less two for a page its reader has half read and one the last write half
+// filled. At least one page, which poll's POLLOUT promises; only that for a
+// terminal or a socket.
+std::size_t roomInPipe(int fd) {
+  const int size = fcntl(fd, F_GETPIPE_SZ);
+  int unread = 0;
+  if (size <= 0 || ioctl(fd, FIONREAD, &unread) != 0) return PIPE_BUF;
+  const long room = long(size) - unread - 2 * 4096;
+  return room > long(PIPE_BUF) ? std::size_t(room) : PIPE_BUF;
+}
 
 // Writes all of [at, end) unless a write fails; returns the errno, or 0, and
 // in `written` how much was written. An output that the parent left
 // non-blocking is waited for, not given up on.
+//
+// A reader that has stopped reading must not keep a stop signal from ending
+// the run, and what reached it must end with a whole line. So where a write
+// may wait on the reader, each write is only as long as the reader can take
+// at once, cut at a line end, after poll says there is room; between writes,
+// a stop signal ends the writing.
 int writeAll(int fd, const char* at, const char* end, std::size_t& written) {
   written = 0;
+  const bool paced = waitsOnReader(fd);
   while (at != end) {
-    const ssize_t n = write(fd, at, std::size_t(end - at));
+    std::size_t length = std::size_t(end - at);
+    if (paced) {
+      if (stopSignal()) return 0;
+      pollfd writable{fd, POLLOUT, 0};
+      if (poll(&writable, 1, 100) <= 0) continue;  // EINTR: a signal, looked at above
+      const std::size_t room = roomInPipe(fd);
+      if (length > room) {
+        const void* lastEnd = memrchr(at, '\n', room);
+        length = lastEnd ? std::size_t(static_cast<const char*>(lastEnd) - at) + 1 : room;
+      }
+    }
+    const ssize_t n = write(fd, at, length);
     if (n > 0) {
       at += n;
       written += std::size_t(n);
@@ -25,7 +69,7 @@ int writeAll(int fd, const char* at, const char* end, std::size_t& written) {
       return EIO;
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       pollfd writable{fd, POLLOUT, 0};
-      poll(&writable, 1, -1);
+      poll(&writable, 1, 100);
     } else if (errno != EINTR) {
       return errno;
     }
@@ -48,9 +92,9 @@ void cutToWholeLines(int fd, const char* buffer, std::size_t written) {
 }
 
 // Writes `size` bytes of `buffer`, whole lines, unless an earlier write has
-// failed.
+// failed or a stop signal came.
 void writeBuffer(ReportBuffer& out, const char* buffer, std::size_t size) {
-  if (out.error != 0) return;
+  if (out.error != 0 || stopSignal()) return;
   std::size_t written = 0;
   if (const int failed = writeAll(out.fd, buffer, buffer + size, written)) {
     cutToWholeLines(out.fd, buffer, written);

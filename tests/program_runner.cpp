@@ -82,6 +82,11 @@ RunningProgram startProgram(const std::string& workDir, const RunOptions& option
       const rlimit limit{options.dataLimit, options.dataLimit};
       setrlimit(RLIMIT_DATA, &limit);
     }
+    if (options.addressLimit) {
+      const rlimit limit{options.addressLimit, options.addressLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    if (options.ignoreHangup) signal(SIGHUP, SIG_IGN);
     if (options.fileSizeLimit) {
       const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);

@@ -21,6 +21,7 @@ struct RunOptions {
   std::string stdinText{};                   // fed to standard input, then closed
   bool stdinOpen = false;                    // ... or kept open: RunningProgram::inFd
   std::map<std::string, std::string> env{};  // set in the child ("" value: unset)
+  bool ignoreHangup = false;                 // SIGHUP ignored, as under nohup
   std::string stdoutPath{};                  // if set, standard output goes to this file
   bool closeStdout = false;                  // start with standard output closed
   bool nonBlockingStdout = false;            // the pipe to standard output is non-blocking
@@ -28,6 +29,7 @@ struct RunOptions {
   bool stderrTerminal = false;               // standard error is a pseudo-terminal
   bool terminal = false;  // standard output and error share one pseudo-terminal, read as `out`
   unsigned long long dataLimit = 0;      // RLIMIT_DATA in bytes, if not 0
+  unsigned long long addressLimit = 0;   // RLIMIT_AS in bytes, if not 0 (ulimit -v)
   unsigned long long fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes, if not 0
   int signalAfter = 0;                   // a signal sent once `signalAfterBytes` are read
   std::size_t signalAfterBytes = 0;
