@@ -3,11 +3,9 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <csetjmp>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -75,35 +73,7 @@ class OffscreenContext {
 
 }  // namespace
 
-int writePng(const char* path, int w, int h, const unsigned char* rgb) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (!file) return errno;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!info || setjmp(png_jmpbuf(png))) {
-    const int error = errno ? errno : EIO;
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return error;
-  }
-  errno = 0;
-  png_init_io(png, file);
-  png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int row = 0; row < h; ++row) png_write_row(png, rgb + std::size_t(row) * w * 3);
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  if (std::fflush(file) != 0 || std::ferror(file)) {
-    const int error = errno ? errno : EIO;
-    std::fclose(file);
-    return error;
-  }
-  return std::fclose(file) == 0 ? 0 : (errno ? errno : EIO);
-}
-
-PictureResult writeFirstFrame(const char* path) {
-  if (!prepareScene()) return {PictureOutcome::OutOfMemory};
+PictureResult writeFirstFrame(PngFile& file) {
   OffscreenContext context;
   if (!context.ready()) return {PictureOutcome::NoGraphics};
   std::vector<unsigned char> pixels, rows;
@@ -123,6 +93,6 @@ PictureResult writeFirstFrame(const char* path) {
     std::copy_n(&pixels[std::size_t(height - 1 - row) * stride], stride,
                 &rows[std::size_t(row) * stride]);
   }
-  const int error = writePng(path, width, height, rows.data());
+  const int error = file.write(width, height, rows.data());
   return {error ? PictureOutcome::CannotWrite : PictureOutcome::Written, error};
 }

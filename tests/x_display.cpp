@@ -252,8 +252,10 @@ void XClient::requestClose(Window window) {
 }
 
 bool writePng(const Image& image, const std::string& path) {
-  return writePng(path.c_str(), image.width, image.height,
-                  reinterpret_cast<const unsigned char*>(image.pixels.data())) == 0;
+  PngFile file;
+  return file.open(path) == 0 &&
+         file.write(image.width, image.height,
+                    reinterpret_cast<const unsigned char*>(image.pixels.data())) == 0;
 }
 
 Image readPng(const std::string& path) {
