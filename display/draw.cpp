@@ -282,6 +282,10 @@ bool prepareScene() {
   }
 }
 
+std::uint64_t drawingVertexBytes() {
+  return drawing.vertices.size() * sizeof(float);
+}
+
 bool drawingBounds(Box& box) {
   box = bounds;
   return bounds.minX <= bounds.maxX;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "view.h"
 
 // Builds the drawing of the scene; the scene must not change afterwards.
@@ -16,6 +18,9 @@ struct Placement {
   Box keep{};
   bool operator==(const Placement&) const = default;
 };
+
+// The bytes of vertices of the prepared drawing.
+std::uint64_t drawingVertexBytes();
 
 // Clears and paints the prepared scene into the current buffer.
 void paintScene(const Placement& placement = {});

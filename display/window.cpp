@@ -192,14 +192,21 @@ void watchWindow(int) {
 
 // The first view frames the scene's corners. Far from the origin those
 // corners, which always include (0, 0) and (1024, 700), can leave every
-// figure outside the window; then the first view fits the figures instead.
+// figure outside the window, or shrink them all into a dot; then the first
+// view fits the figures instead.
+constexpr double collapsedPixels = 8;
+
 void startViews() {
   glClearColor(0.9f, 0.9f, 0.8f, 0.0f);
   const View framed = frameView(scene.minCorner, scene.maxCorner);
-  const double dot = 2 / pixelsPerUnit(framed, firstHeight);  // half a point's size
+  const double scale = pixelsPerUnit(framed, firstHeight);
+  const double dot = 2 / scale;  // half a point's size
   Box data;
-  const bool fitted = drawingBounds(data) &&
-                      !anyFigureIn(widened(visibleBox(framed, firstWidth, firstHeight), dot, dot));
+  const bool fitted =
+      drawingBounds(data) &&
+      (!anyFigureIn(widened(visibleBox(framed, firstWidth, firstHeight), dot, dot)) ||
+       ((data.maxX - data.minX) * scale < collapsedPixels &&
+        (data.maxY - data.minY) * scale < collapsedPixels));
   firstView = view = fitted ? fitView(data, firstWidth, firstHeight) : framed;
   firstViewPlain = !fitted && plainDistance(framed.dist);
   showingFirstView = true;
@@ -236,12 +243,8 @@ void reshapeWindow(int w, int h) {
   setMatrices(placementOf(view));
 }
 
-bool showScene(int argc, char** argv) {
+void showScene(int argc, char** argv) {
   glutInit(&argc, argv);
-  // The drawing is made once a display is known to be there, and before the
-  // window, so that a scene too large for memory ends the run before
-  // anything shows.
-  if (!prepareScene()) return false;
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(firstWidth, firstHeight);
   glutInitWindowPosition(100, 50);
@@ -260,5 +263,4 @@ bool showScene(int argc, char** argv) {
   glutMouseWheelFunc(wheelTurned);
   glutTimerFunc(watchMilliseconds, watchWindow, 0);
   glutMainLoop();
-  return true;
 }

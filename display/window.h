@@ -1,10 +1,8 @@
 #pragma once
 
-// Opens the window on the filled scene and runs the toolkit's event loop;
+// Opens the window on the prepared scene and runs the toolkit's event loop;
 // closing the window ends the process. argc and argv go to the toolkit.
-// Returns false, before any window opens, when memory runs out for the
-// drawing.
-bool showScene(int argc, char** argv);
+void showScene(int argc, char** argv);
 
 // Display callback: paints the scene in the current view and presents the
 // frame.

@@ -143,19 +143,9 @@ Input finish(Input& input, ReadOutcome outcome) {
   return std::move(input);
 }
 
-// Shown in messages: the token as written, cut to at most 40 bytes without
-// splitting a UTF-8 character.
+// Shown in messages: the first 40 bytes of the token as written.
 std::string shownToken(const char* begin, const char* stop) {
-  std::size_t length = std::min<std::size_t>(std::size_t(stop - begin), shownTokenLength);
-  if (length < std::size_t(stop - begin)) {
-    // Back off to the lead byte of a character the cut would split.
-    std::size_t lead = length;
-    while (lead > 0 && lead > length - 3 && (begin[lead] & 0xC0) == 0x80) --lead;
-    const unsigned char first = static_cast<unsigned char>(begin[lead]);
-    const std::size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
-    if (lead < length && first >= 0xC0 && lead + needed > length) length = lead;
-  }
-  return std::string(begin, length);
+  return std::string(begin, std::min<std::size_t>(std::size_t(stop - begin), shownTokenLength));
 }
 
 Input parse(Stream& s) {
@@ -203,7 +193,12 @@ Input parse(Stream& s) {
     read = readRecord();
   }
   if (s.failed) return finish(input, ReadOutcome::CannotRead);
-  if (s.tooLarge) return finish(input, ReadOutcome::OutOfMemory);
+  if (s.tooLarge) {
+    // One token filled the memory allowed.
+    input.badSegment = array.count;
+    input.longToken = s.capacity;
+    return finish(input, ReadOutcome::OutOfMemory);
+  }
   if (read < 0) return finish(input, ReadOutcome::Malformed);
   if (array.count == 0) return finish(input, ReadOutcome::NoData);
   return finish(input, ReadOutcome::Segments);
@@ -243,41 +238,14 @@ void releaseSegments(SegmentArray& segments) {
 
 std::string printableToken(const std::string& token) {
   std::string shown;
-  auto escape = [&](std::size_t from, std::size_t count) {
-    for (std::size_t k = from; k < from + count; ++k) {
+  for (const char c : token) {
+    if (c >= 0x20 && c < 0x7F) {
+      shown += c;
+    } else {
       char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(token[k]));
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
       shown += escaped;
     }
-  };
-  for (std::size_t k = 0; k < token.size();) {
-    const unsigned char c = static_cast<unsigned char>(token[k]);
-    // The length and value of the UTF-8 character starting here; 0 if none.
-    std::size_t length = c < 0x80                ? 1
-                         : c >= 0xC2 && c < 0xE0 ? 2
-                         : c >= 0xE0 && c < 0xF0 ? 3
-                         : c >= 0xF0 && c < 0xF5 ? 4
-                                                 : 0;
-    std::uint32_t value = length == 1 ? c : c & (0x7F >> length);
-    for (std::size_t m = 1; m < length; ++m) {
-      const unsigned char next =
-          k + m < token.size() ? static_cast<unsigned char>(token[k + m]) : 0;
-      if ((next & 0xC0) != 0x80) length = 0;
-      value = value << 6 | (next & 0x3F);
-    }
-    const bool valid = length > 0 &&
-                       !(length == 3 && (value < 0x800 || (value >= 0xD800 && value < 0xE000))) &&
-                       !(length == 4 && (value < 0x10000 || value > 0x10FFFF));
-    const bool control = value < 0x20 || (value >= 0x7F && value < 0xA0) ||
-                         (value >= 0x202A && value <= 0x202E) ||
-                         (value >= 0x2066 && value <= 0x2069);
-    if (!valid) length = 1;  // a byte outside UTF-8, escaped on its own
-    if (!valid || control) {
-      escape(k, length);
-    } else {
-      shown.append(token, k, length);
-    }
-    k += length;
   }
   return shown;
 }

@@ -27,9 +27,9 @@ enum class ReadOutcome {
 struct Input {
   ReadOutcome outcome = ReadOutcome::NoData;
   SegmentArray segments;
-  int badSegment = -1;         // Malformed: the segment whose record holds badToken
+  int badSegment = -1;         // the segment whose record holds badToken or longToken
   std::string badToken;        // Malformed: the token as written, cut to 40 bytes
-                               // without splitting a UTF-8 character
+  std::size_t longToken = 0;   // OutOfMemory: bytes of the token that alone filled it
   int incompleteSegment = -1;  // a last record of one to three numbers
   int incompleteNumbers = 0;   // how many numbers that record had
   int segmentsRead = 0;        // whole segments read, also when reading failed
@@ -47,8 +47,8 @@ Input readSegments(std::FILE* file, std::uint64_t budget = UINT64_MAX);
 
 void releaseSegments(SegmentArray& segments);
 
-// A token as it may be shown on a terminal: C0 and C1 control characters,
-// DEL, the bidirectional controls (U+202A..U+202E, U+2066..U+2069) and bytes
-// that are not UTF-8 are written as \xHH, byte by byte, so that a stray byte
-// cannot drive the terminal or reorder the line.
+// A token as it may be shown on a terminal: every byte that is not printable
+// ASCII is written as \xHH, so that a stray byte can neither drive the
+// terminal nor hide in the line (a zero-width space inside "12" would show
+// as a good number). A malformed number needs no other script.
 std::string printableToken(const std::string& token);

@@ -1,5 +1,7 @@
 // Reads the segments from test.txt (or the file named on the command line),
 // reports how every pair meets, and shows the result in a window.
+#include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,8 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "display/draw.h"
 #include "display/labels.h"
 #include "display/picture.h"
+#include "display/png_file.h"
 #include "display/window.h"
 #include "input.h"
 #include "memory.h"
@@ -104,6 +108,14 @@ Input readInput(const Options& options, int& status) {
       status = afterMessage(malformedInput);
       break;
     case ReadOutcome::OutOfMemory:
+      if (input.longToken > 0) {
+        std::fprintf(stderr,
+                     "Greska! Nema dovoljno memorije za ulazni fajl: podatak za duz %d je "
+                     "predugacak (vise od %llu MB bez razmaka).\n",
+                     input.badSegment, (unsigned long long)(input.longToken >> 20));
+        status = outOfMemory;
+        break;
+      }
       std::fprintf(stderr,
                    "Greska! Nema dovoljno memorije za ulazni fajl: procitano je %d duzi, a "
                    "slobodno je bilo oko %llu MB (staje oko %llu duzi).\n",
@@ -123,8 +135,14 @@ Input readInput(const Options& options, int& status) {
   return input;
 }
 
-int writePicture(const std::string& path) {
-  const PictureResult result = writeFirstFrame(path.c_str());
+int failToWritePicture(const std::string& path, int error) {
+  std::fprintf(stderr, "Greska! PNG sliku %s nije moguce ispisati: %s\n", path.c_str(),
+               std::strerror(error));
+  return cannotWrite;
+}
+
+int writePicture(PngFile& file, const std::string& path) {
+  const PictureResult result = writeFirstFrame(file);
   switch (result.outcome) {
     case PictureOutcome::Written:
       return 0;
@@ -134,11 +152,17 @@ int writePicture(const std::string& path) {
     case PictureOutcome::OutOfMemory:
       return failOutOfMemory();
     case PictureOutcome::CannotWrite:
-      std::fprintf(stderr, "Greska! PNG sliku %s nije moguce ispisati: %s\n", path.c_str(),
-                   std::strerror(result.error));
-      return cannotWrite;
+      return failToWritePicture(path, result.error);
   }
   return 0;
+}
+
+// Whether `picture` names the input file itself, by whatever name.
+bool isInputFile(const std::string& picture, const std::string& input) {
+  struct stat p {}, i{};
+  if (stat(picture.c_str(), &p) != 0) return false;
+  const int found = input == "-" ? fstat(STDIN_FILENO, &i) : stat(input.c_str(), &i);
+  return found == 0 && p.st_dev == i.st_dev && p.st_ino == i.st_ino;
 }
 
 ReportBuffer report{STDOUT_FILENO};
@@ -150,6 +174,9 @@ int main(int argc, char** argv) {
   // file-size limit fails a write like a full disk.
   std::signal(SIGPIPE, SIG_DFL);
   std::signal(SIGXFSZ, SIG_IGN);
+  // One malloc arena for every thread: the graphics driver's threads would
+  // each reserve 64 MB of address space for an arena of their own.
+  mallopt(M_ARENA_MAX, 1);
 
   Options options = parseOptions(argc, argv);
   if (!options.error.empty()) {
@@ -161,8 +188,24 @@ int main(int argc, char** argv) {
     return afterMessage(0);
   }
 
+  // The picture's folder is tried before anything is read, and the input is
+  // never written over.
+  PngFile picture;
+  if (!options.png.empty()) {
+    if (isInputFile(options.png, options.file)) {
+      std::fprintf(stderr, "Greska! PNG slika %s bi prepisala ulazni fajl; pogledajte segments --help\n",
+                   options.png.c_str());
+      return usageError;
+    }
+    if (const int error = picture.open(options.png)) return failToWritePicture(options.png, error);
+  }
+
   int status = 0;
   Input input = readInput(options, status);
+  if (input.outcome == ReadOutcome::NoData && picture.isOpen()) {
+    std::fprintf(stderr, "Upozorenje! PNG slika %s nije napravljena: nema nijedne duzi.\n",
+                 options.png.c_str());
+  }
   if (input.outcome != ReadOutcome::Segments) return status;
   if (!loopFits(input.segments.count)) {
     releaseSegments(input.segments);
@@ -173,14 +216,20 @@ int main(int argc, char** argv) {
   Progress progress = startProgress(n * (n - 1) / 2);
   catchStopSignals();
   const LoopOutcome outcome = reportPairs(input.segments, report, &progress, options.window);
-  releaseStopSignals();
   endProgress(progress);
   if (outcome == LoopOutcome::Stopped) {
     finishWriting(report);  // the lines written so far are whole
     releaseSegments(input.segments);
     return 128 + stopSignal();
   }
-  const bool written = flushReport(report);  // all of it, before the window opens
+  // All of it, before the window opens. A stop signal still ends the writing
+  // at a line end until the last byte is out.
+  const bool written = flushReport(report);
+  releaseStopSignals();
+  if (stopSignal()) {
+    releaseSegments(input.segments);
+    return 128 + stopSignal();
+  }
   if (outcome == LoopOutcome::OutOfMemory || !written) {
     releaseSegments(input.segments);
     return outcome == LoopOutcome::OutOfMemory ? failOutOfMemory() : failToWrite(report.error);
@@ -189,17 +238,21 @@ int main(int argc, char** argv) {
     releaseSegments(input.segments);
     return 0;
   }
+  // The drawing is made before any graphics start, and the graphics start
+  // only with room for them: short of memory, the driver crashes instead of
+  // failing.
+  if (!prepareScene() || !graphicsFit(drawingVertexBytes())) {
+    releaseSegments(input.segments);
+    return failOutOfMemory();
+  }
   if (!options.png.empty()) {
     releaseSegments(input.segments);
-    return writePicture(options.png);
+    return writePicture(picture, options.png);
   }
 
   // The toolkit ends the process when the window closes.
   labelSegments(input.segments.items, input.segments.count);
-  if (!showScene(int(options.toolkitArgs.size()) - 1, options.toolkitArgs.data())) {
-    releaseSegments(input.segments);
-    return failOutOfMemory();
-  }
+  showScene(int(options.toolkitArgs.size()) - 1, options.toolkitArgs.data());
 
   releaseSegments(input.segments);
   awaitTwoCharacters();

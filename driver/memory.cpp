@@ -79,3 +79,20 @@ std::uint64_t segmentsThatFit(std::uint64_t bytes) {
 std::uint64_t inputBudget(std::uint64_t bytes) {
   return segmentsThatFit(bytes) * sizeof(Segment);
 }
+
+// Mesa's software driver (llvmpipe), measured with one malloc arena on the
+// machine this was built on: starting it and drawing a small scene maps
+// about 280 MB of address space (LLVM, thread stacks, the framebuffers),
+// writes about 70 MB of private data and keeps about as much resident; each
+// byte of vertices drawn adds about 10 more of each. The figures below carry
+// a margin over those. The address space matters only under a limit on it:
+// most of it is reserved, never used.
+constexpr std::uint64_t graphicsAddressBytes = std::uint64_t(320) << 20;
+constexpr std::uint64_t graphicsDataBytes = std::uint64_t(96) << 20;
+constexpr std::uint64_t graphicsBytesPerVertexByte = 12;
+
+bool graphicsFit(std::uint64_t vertexBytes) {
+  const std::uint64_t scene = vertexBytes * graphicsBytesPerVertexByte;
+  return rlimitAvailable(RLIMIT_AS, "VmSize") >= graphicsAddressBytes + scene &&
+         availableMemory() >= graphicsDataBytes + scene;
+}

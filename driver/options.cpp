@@ -36,11 +36,13 @@ const char* const usageText =
     "                  opcije prozorskog sistema\n"
     "\n"
     "Izlazni status:\n"
-    "  0      prozor je zatvoren; izvestaj (i PNG) je ispisan; ili ulaz nema nijednu duz\n"
-    "  1      ulazni fajl se ne moze otvoriti ili procitati; nema ekrana ni OpenGL-a\n"
+    "  0      prozor je zatvoren; izvestaj (i PNG) je ispisan; ulaz nema nijednu duz;\n"
+    "         --help, --version\n"
+    "  1      ulazni fajl se ne moze otvoriti ili procitati; ili, posle celog izvestaja,\n"
+    "         nema ekrana ni OpenGL-a\n"
     "  2      neispravan podatak u ulaznom fajlu\n"
     "  3      izvestaj ili PNG fajl se ne moze ispisati\n"
-    "  64     nepoznata opcija ili pogresna upotreba\n"
+    "  64     nepoznata opcija ili pogresna upotreba (i PNG fajl koji je sam ulazni fajl)\n"
     "  128+N  prekinut signalom N (SIGHUP, SIGINT, SIGTERM), posle celog reda izvestaja\n"
     "  255    nema dovoljno memorije\n";
 
@@ -74,6 +76,7 @@ Options parseOptions(int argc, char** argv) {
       if (k + 1 == argc) return fail("opcija " + arg + " trazi vrednost");
       if (arg == "--png") {
         options.png = argv[++k];
+        if (options.png.empty()) return fail("opcija --png trazi vrednost");
       } else {
         options.toolkitArgs.push_back(argv[k]);
         options.toolkitArgs.push_back(argv[++k]);

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "display/draw.h"
+#include "display/labels.h"
 #include "display/palette.h"
 #include "driver/pairs.h"
 #include "geometry/scene.h"
@@ -214,6 +216,57 @@ INSTANTIATE_TEST_SUITE_P(
       for (const char* p = info.param.name; *p; ++p) name += std::isalnum(*p) ? *p : '_';
       return name;
     });
+
+// What the bounds cover: every end point and crossing point drawn, also
+// when they all share one x or lie at one point.
+TEST(Drawing, BoundsCoverEveryFigure) {
+  struct Row {
+    const char* name;
+    std::vector<Segment> segments;
+    std::vector<Point> points;
+    bool any;
+    Box box;
+  };
+  const Row rows[] = {
+      {"nothing", {}, {}, false, {}},
+      {"one x", {seg(5, 1, 5, 3), seg(5, 2, 5, 6)}, {}, true, {5, 1, 5, 6}},
+      {"one point", {seg(3, 3, 3, 3)}, {Point(3, 3)}, true, {3, 3, 3, 3}},
+      {"a crossing outside", {seg(0, 0, 4, 4)}, {Point(-1, 9)}, true, {-1, 0, 4, 9}},
+  };
+  for (const Row& row : rows) {
+    clearScene();
+    for (const Segment& s : row.segments) ASSERT_TRUE(addSegment(s, Red));
+    for (const Point& p : row.points) ASSERT_TRUE(addPoint(p, Black));
+    ASSERT_TRUE(prepareScene());
+    Box box{};
+    EXPECT_EQ(drawingBounds(box), row.any) << row.name;
+    if (row.any) {
+      EXPECT_EQ(box, row.box) << row.name;
+    }
+  }
+  clearScene();
+}
+
+// The numbers read as the report numbers segments, from 0, one label per
+// midpoint: the two diagonals share one, a segment with the same x but
+// another midpoint has its own.
+TEST(Labels, ReadAsTheReportNumbers) {
+  const Segment segments[] = {seg(0, 0, 4, 4), seg(0, 4, 4, 0), seg(1, 5, 3, 5), seg(6, 1, 8, 1)};
+  labelSegments(segments, 4);
+  glClear(GL_COLOR_BUFFER_BIT);
+  paintLabels(Placement{}, Box{-1, -1, 11, 8});
+  const auto labelled = readFrame();
+
+  glClear(GL_COLOR_BUFFER_BIT);
+  setColour(Black);
+  for (const auto& [x, y, text] : {std::tuple{2.0, 2.0, "0, 1"}, {2.0, 5.0, "2"}, {7.0, 1.0, "3"}}) {
+    glRasterPos2d(x, y);
+    glBitmap(0, 0, 0, 0, 4, 4, nullptr);
+    glutBitmapString(GLUT_BITMAP_HELVETICA_12, reinterpret_cast<const unsigned char*>(text));
+  }
+  EXPECT_TRUE(readFrame() == labelled);
+  EXPECT_GE(distinctColours(labelled), 2);
+}
 
 // The palette's colours as the screen shows them; a code outside it keeps
 // the colour before it.

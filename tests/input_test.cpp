@@ -1,9 +1,14 @@
 #include "driver/input.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <string>
+
+#include "driver/memory.h"
 
 namespace {
 
@@ -84,3 +89,56 @@ TEST(Records, MalformedTokensNameTheirSegment) {
 }
 
 }  // namespace
+
+// The segments read so far count against the budget together with the
+// token being read: a long token after many segments does not fit where it
+// would fit alone.
+TEST(Budget, CountsTheSegmentsBesideTheToken) {
+  std::string text = records(50000);  // an array of about 1.4 MB
+  text += "0." + std::string(600000, '3');  // a token that needs a 1 MB buffer
+  for (const auto& [budget, fits] : {std::pair{std::uint64_t(2) << 20, false},
+                                     std::pair{std::uint64_t(4) << 20, true}}) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_TRUE(file);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::rewind(file);
+    Input input = readSegments(file, budget);
+    std::fclose(file);
+    EXPECT_EQ(input.outcome, fits ? ReadOutcome::Segments : ReadOutcome::OutOfMemory) << budget;
+    EXPECT_EQ(input.longToken > 0, !fits);
+    EXPECT_EQ(input.badSegment, fits ? -1 : 50000);
+    releaseSegments(input.segments);
+  }
+}
+
+// What a limit leaves is the limit less what the process already uses.
+TEST(Budget, LimitsLeaveWhatIsNotUsed) {
+  EXPECT_EQ(segmentsThatFit(0), 0u);
+  EXPECT_EQ(segmentsThatFit(minimumLoopBytes(0)), 0u);
+  EXPECT_EQ(segmentsThatFit(minimumLoopBytes(1000) + 1000 * sizeof(Segment)), 1000u);
+  EXPECT_EQ(inputBudget(minimumLoopBytes(1000) + 1000 * sizeof(Segment)), 1000 * sizeof(Segment));
+
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_DATA, &before), 0);
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  unsigned long long usedKiB = 0;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmData:", 0) == 0) usedKiB = std::stoull(line.substr(7));
+  }
+  ASSERT_GT(usedKiB, 0u);
+  struct Row {
+    unsigned long long spareMiB;
+    bool graphics;
+  };
+  for (const Row row : {Row{64, false}, Row{400, true}}) {
+    const rlimit limit{usedKiB * 1024 + (row.spareMiB << 20), before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_DATA, &limit), 0);
+    const std::uint64_t available = availableMemory();
+    const bool fit = graphicsFit(0);
+    setrlimit(RLIMIT_DATA, &before);
+    EXPECT_LE(available, row.spareMiB << 20);
+    EXPECT_GT(available, (row.spareMiB << 20) / 2);
+    EXPECT_EQ(fit, row.graphics) << row.spareMiB << " MB spare";
+  }
+}

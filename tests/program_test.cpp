@@ -114,15 +114,19 @@ INSTANTIATE_TEST_SUITE_P(
              "x\x9B"
              "y\xFF",
              malformed(0, "x\\x9By\\xFF"), 2},
-        Case{"letters_beyond_ascii_are_shown",
+        // Nothing beyond ASCII is shown as it is: a zero-width space would
+        // make "1<U+200B>2" look like the good number 12.
+        Case{"letters_beyond_ascii_are_escaped",
              "\xC4\x91"
              "x",
-             malformed(0,
-                       "\xC4\x91"
-                       "x"),
-             2},
-        Case{"cut_at_a_character_boundary", "a" + repeat("\xC3\xA9", 30),
-             malformed(0, "a" + repeat("\xC3\xA9", 19)), 2}),
+             malformed(0, "\\xC4\\x91x"), 2},
+        Case{"invisible_characters_are_escaped",
+             "0 0 4 1\xE2\x80\x8B"
+             "2 \xEF\xBB\xBF 1",
+             malformed(0, "1\\xE2\\x80\\x8B2"), 2},
+        Case{"no_break_space_is_escaped", "0 0 4 4 \xC2\xA0", malformed(1, "\\xC2\\xA0"), 2},
+        Case{"cut_at_40_bytes", "a" + repeat("\xC3\xA9", 30),
+             malformed(0, "a" + repeat("\\xC3\\xA9", 19) + "\\xC3"), 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The open failure waits for two characters: after one it still waits,
@@ -172,6 +176,7 @@ TEST_P(CommandLine, DoesWhatItSays) {
   TempDir dir;
   dir.write("test.txt", "0 0 1 0\n0 5 1 5\n");  // a report of its own: not meeting
   dir.write("ulaz.txt", "0 0 4 4 0 4 4 0");
+  dir.write("prazan.txt", "");
   RunOptions options = c.options;
   options.args = c.args;
   const RunResult r = runProgram(dir.path, options);
@@ -210,6 +215,14 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"unknown_option_points_to_help", {"-x", "ulaz.txt"}, "", 64, "--help"},
         OptionCase{"two_files", {"ulaz.txt", "test.txt"}, "", 64, "test.txt"},
         OptionCase{"png_without_a_path", {"--png"}, "", 64, "--png"},
+        OptionCase{"png_with_an_empty_path", {"--png", ""}, "", 64, "--png"},
+        OptionCase{"png_naming_the_input", {"--png", "./ulaz.txt", "ulaz.txt"}, "", 64,
+                   "./ulaz.txt"},
+        // The folder is tried before the report, not after it.
+        OptionCase{"png_in_a_missing_folder", {"--png", "nema/x.png", "ulaz.txt"}, "", 3,
+                   "nema/x.png"},
+        OptionCase{"png_of_an_empty_input", {"--png", "x.png", "prazan.txt"}, noData, 0,
+                   "PNG slika x.png nije napravljena"},
         OptionCase{"missing_file",
                    {"nema.txt"},
                    "Greska! Ne mogu da otvorim ulazni fajl.\n",

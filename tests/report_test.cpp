@@ -1,9 +1,11 @@
 #include "driver/report.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -96,6 +98,53 @@ TEST(PairLoop, CornersBoundEveryStoredEntry) {
   scene.segments.clear();
   scene.points.clear();
 }
+
+#ifndef SEGMENTS_SANITIZED  // the sanitizers map memory of their own at any time
+// The value of a "Name:  <n> kB" line of /proc/self/status.
+unsigned long long statusValue(const std::string& name) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(name + ":", 0) == 0) return std::stoull(line.substr(name.size() + 1));
+  }
+  return 0;
+}
+
+// Writes 500 rows of lines with no address space left for a thread's stack
+// and ends the process: 0 if the file then holds each line once, written
+// without a writer thread.
+void writeWithoutAThread() {
+  std::FILE* file = std::tmpfile();
+  auto out = std::make_unique<ReportBuffer>(fileno(file));
+  std::string expected;
+  expected.reserve(std::size_t(5) << 20);
+  for (int i = 1; i < 500; ++i) {
+    for (int j = 0; j < i; ++j) {
+      expected += "Duzi " + std::to_string(j) + " i " + std::to_string(i) +
+                  " nemaju presecnih tacaka\n";
+    }
+  }
+  rlimit before{};
+  getrlimit(RLIMIT_AS, &before);
+  const rlimit tight{(statusValue("VmSize") + 1024) * 1024, before.rlim_max};
+  setrlimit(RLIMIT_AS, &tight);
+  for (int i = 1; i < 500; ++i) writeApartLines(*out, 0, i, i);
+  const bool flushed = flushReport(*out);
+  const unsigned long long threads = statusValue("Threads");
+  setrlimit(RLIMIT_AS, &before);
+  std::string written(expected.size() + 1, '\0');
+  std::rewind(file);
+  written.resize(std::fread(written.data(), 1, written.size(), file));
+  std::exit(flushed && threads == 1 && written == expected ? 0 : 1);
+}
+
+// Where no thread can be had, the buffers are written on the main thread,
+// each line once. In a process of its own, where no thread ran before.
+TEST(ReportLines, WrittenOnceWithoutAWriterThread) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(writeWithoutAThread(), testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(ReportLines, FailedWriteIsRemembered) {
   auto out = std::make_unique<ReportBuffer>(-1);

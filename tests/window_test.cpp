@@ -208,6 +208,21 @@ TEST_F(WindowTest, KeysAndMouseMoveTheView) {
   EXPECT_TRUE(seenNear(zoomed, px + (512 - px) * 1.25, py + (350 - py) * 1.25, black));
   backToFirst(zoomed, XK_Home);
 
+  // An arrow moves the view a tenth of the window that way: the crossing,
+  // in the middle at first, moves the other way.
+  struct Arrow {
+    unsigned long key;
+    int x, y;
+  };
+  for (const Arrow& arrow : {Arrow{XK_Left, 614, 350}, Arrow{XK_Right, 410, 350},
+                             Arrow{XK_Up, 512, 420}, Arrow{XK_Down, 512, 280}}) {
+    x.pressKey(window, arrow.key);
+    const Image moved = x.captureChanged(window, first);
+    EXPECT_TRUE(seenNear(moved, arrow.x, arrow.y, black, 1)) << "key " << arrow.key;
+    EXPECT_NE(moved.at(512, 350), black) << "key " << arrow.key;
+    backToFirst(moved, XK_r);
+  }
+
   // A drag moves the drawing with the pointer.
   x.drag(window, 512, 350, 612, 400);
   const Image dragged = x.captureChanged(window, first);
@@ -243,6 +258,35 @@ TEST_F(WindowTest, PictureIsTheFirstFrame) {
   }
 }
 
+// f frames the figures also when they all lie at one point: the point,
+// moved aside, comes back to the middle of the window.
+TEST_F(WindowTest, FitOnASinglePoint) {
+  const Window window = open("300 200 300 200\n300 200 300 200\n");
+  ASSERT_TRUE(window);
+  const Image first = x.captureSettled(window);
+  EXPECT_TRUE(seenNear(first, 512, 350, red, 2));
+  x.pressKey(window, XK_Left);
+  const Image moved = x.captureChanged(window, first);
+  EXPECT_FALSE(seenNear(moved, 512, 350, red, 2));
+  x.pressKey(window, XK_f);
+  EXPECT_TRUE(seenNear(x.captureChanged(window, moved), 512, 350, red, 2));
+  EXPECT_EQ(close(window).status, 0);
+}
+
+// While the window is open, the stop signals end the program as they
+// would any other: nothing catches them any more.
+TEST_F(WindowTest, StopSignalsEndTheOpenWindow) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const Window window = open("0 0 4 4 0 4 4 0\n");
+    ASSERT_TRUE(window);
+    x.captureSettled(window);
+    kill(program.pid, signal);
+    const RunResult result = finishProgram(program);
+    EXPECT_FALSE(result.timedOut) << signal;
+    EXPECT_EQ(result.signal, signal);
+  }
+}
+
 // q closes like Esc; a window destroyed by another client ends the program
 // as a closed one does.
 TEST_F(WindowTest, QuitAndDestroyEndTheProgram) {
@@ -272,6 +316,8 @@ TEST_F(WindowTest, ShowsScenesAtAnyPlaceAndScale) {
            "0 0 4e-30 4e-30 0 4e-30 4e-30 0",
            "1e-30 1e-30 2e-30 2e-30 1e-30 2e-30 2e-30 1e-30",
            "0 0 4e-44 4e-44 0 4e-44 4e-44 0",
+           // Framed with the origin, these would shrink to one dot.
+           "7456000 4512000 7456010 4512010 7456000 4512010 7456010 4512000",
        }) {
     const Window window = open(input);
     ASSERT_TRUE(window);
