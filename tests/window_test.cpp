@@ -223,13 +223,29 @@ TEST_F(WindowTest, KeysAndMouseMoveTheView) {
     backToFirst(moved, XK_r);
   }
 
-  // A drag moves the drawing with the pointer.
+  // - zooms out about the middle: the crossing stays, the end dots at
+  // (0, 0) and (4, 4), beyond the edges at first, come into the window.
+  x.pressKey(window, XK_minus);
+  const Image farther = x.captureChanged(window, first);
+  const Projection fartherView{2, 2, 4 * 1.25, 1024, 700};
+  EXPECT_EQ(farther.at(512, 350), black);
+  EXPECT_TRUE(seenNear(farther, fartherView.x(4), fartherView.y(0), red));
+  EXPECT_FALSE(seenNear(farther, fartherView.x(4.05), fartherView.y(-0.05), red, 1))
+      << "segment 1 ends at (4, 0), where it went on at first";
+  backToFirst(farther, XK_r);
+
+  // A drag moves the drawing with the pointer, also straight across.
   x.drag(window, 512, 350, 612, 400);
   const Image dragged = x.captureChanged(window, first);
   EXPECT_EQ(dragged.at(612, 400), black);
   EXPECT_EQ(dragged.at(611, 399), black);
   EXPECT_NE(dragged.at(512, 350), black);
   backToFirst(dragged, XK_r);
+  x.drag(window, 512, 350, 612, 350);
+  const Image across = x.captureChanged(window, first);
+  EXPECT_TRUE(seenNear(across, 612, 350, black, 1));
+  EXPECT_NE(across.at(512, 350), black);
+  backToFirst(across, XK_r);
 
   x.pressKey(window, XK_Escape);
   const RunResult result = finishProgram(program);
@@ -249,6 +265,10 @@ TEST_F(WindowTest, PictureIsTheFirstFrame) {
     EXPECT_EQ(drawn.status, 0) << drawn.err;
     const Image picture = readPng(path);
     ASSERT_EQ(picture.width, 1024) << input;
+    std::ifstream bytes(path, std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(bytes)), {});
+    EXPECT_TRUE(file.ends_with(std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12)))
+        << "a complete PNG file ends with its IEND chunk";
     ASSERT_EQ(picture.height, 700);
     const Window window = open(input);
     ASSERT_TRUE(window);
