@@ -7,13 +7,15 @@
 #include <string>
 
 #include "geometry/figures.h"
+#include "progress.h"
 
-// The input segments, in file order, on the C heap. The capacity starts at one
-// record and grows by 1000 whenever the count reaches it.
+// The input segments, in file order. The capacity starts at one record and
+// grows by 1000 whenever the count reaches it.
 struct SegmentArray {
   Segment* items = nullptr;
   int count = 0;
   int capacity = 0;
+  std::size_t mapped = 0;  // bytes of the array's own mapping, 0 on the C heap
 };
 
 enum class ReadOutcome {
@@ -43,9 +45,16 @@ Input parseSegments(const char* text, std::size_t size);
 // Reads and parses the file as it goes. The array of segments and the
 // longest token together stay within `budget` bytes: a file that is larger
 // (or endless, like /dev/zero) ends with OutOfMemory once it reaches it.
-Input readSegments(std::FILE* file, std::uint64_t budget = UINT64_MAX);
+// Shows the bytes read so far on `progress`, if given.
+Input readSegments(std::FILE* file, std::uint64_t budget = UINT64_MAX,
+                   Progress* progress = nullptr);
 
 void releaseSegments(SegmentArray& segments);
+
+// The number in [begin, stop), as the C library's strtof reads it: false if
+// the token is not all one finite float. The byte at `stop` must be
+// writable; it is restored.
+bool readFloat(char* begin, char* stop, float& value);
 
 // A token as it may be shown on a terminal: every byte that is not printable
 // ASCII is written as \xHH, so that a stray byte can neither drive the
