@@ -15,6 +15,7 @@
 #include "display/picture.h"
 #include "display/png_file.h"
 #include "display/window.h"
+#include "geometry/scene.h"
 #include "input.h"
 #include "memory.h"
 #include "options.h"
@@ -91,7 +92,12 @@ Input readInput(const Options& options, int& status) {
     return none;
   }
   const std::uint64_t available = availableMemory();
-  Input input = readSegments(file, inputBudget(available));
+  // A file's size is known: reading a large one shows its progress.
+  struct stat info {};
+  const bool sized = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+  Progress reading = startPhase("citanje", sized ? std::uint64_t(info.st_size) : 0);
+  Input input = readSegments(file, inputBudget(available), &reading);
+  endProgress(reading);
   if (file != stdin) std::fclose(file);
 
   switch (input.outcome) {
@@ -214,8 +220,12 @@ int main(int argc, char** argv) {
 
   const std::uint64_t n = std::uint64_t(input.segments.count);
   Progress progress = startProgress(n * (n - 1) / 2);
+  report.csv = options.csv;
+  if (options.csv) writeCsvHeader(report);
   catchStopSignals();
-  const LoopOutcome outcome = reportPairs(input.segments, report, &progress, options.window);
+  const LoopOutcome outcome =
+      reportPairs(input.segments, report,
+                  {.fillScene = options.window, .meetingOnly = options.meetingOnly, .progress = &progress});
   endProgress(progress);
   if (outcome == LoopOutcome::Stopped) {
     finishWriting(report);  // the lines written so far are whole
@@ -245,6 +255,10 @@ int main(int argc, char** argv) {
     releaseSegments(input.segments);
     return failOutOfMemory();
   }
+  // The drawing holds all the window shows: the lists it was made from go,
+  // and the graphics driver has their room.
+  scene.segments.clear();
+  scene.points.clear();
   if (!options.png.empty()) {
     releaseSegments(input.segments);
     return writePicture(picture, options.png);

@@ -28,6 +28,11 @@ const char* const usageText =
     "Ulaz: brojevi razdvojeni belinama, po cetiri za svaku duz: x1 y1 x2 y2.\n"
     "\n"
     "Opcije:\n"
+    "  -m, --meeting-only\n"
+    "                  samo parovi koji se seku ili poklapaju, nadjeni bez ispitivanja\n"
+    "                  svakog para (za velike crteze)\n"
+    "  --csv           izvestaj za druge programe: first,second,result,x,y, pa po red\n"
+    "                  za svaki par (result: cross, overlap, none; x,y: presecna tacka)\n"
     "  --no-window     samo izvestaj, bez prozora\n"
     "  --png PUTANJA   prvi prikaz prozora (1024 x 700) u PNG fajl, bez ekrana\n"
     "  -h, --help      ovo uputstvo\n"
@@ -69,6 +74,10 @@ Options parseOptions(int argc, char** argv) {
       options.version = true;
     } else if (arg == "--no-window") {
       options.window = false;
+    } else if (arg == "-m" || arg == "--meeting-only") {
+      options.meetingOnly = true;
+    } else if (arg == "--csv") {
+      options.csv = true;
     } else if (arg.starts_with("--png=")) {
       if (arg.size() == 6) return fail("opcija --png trazi vrednost");
       options.png = arg.substr(6);

@@ -9,6 +9,8 @@ struct Options {
   std::string file = "test.txt";  // "-" is standard input
   bool window = true;             // false with --no-window
   std::string png;                // --png PATH: the first frame into a file instead
+  bool meetingOnly = false;       // --meeting-only, -m: only the pairs that meet
+  bool csv = false;               // --csv: rows for other programs instead of sentences
   bool help = false;
   bool version = false;
   std::string error;               // a usage error, as one line for standard error

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "geometry/intersect.h"
+#include "geometry/pair_finder.h"
 #include "geometry/scene.h"
 #include "signals.h"
 
@@ -39,16 +40,25 @@ struct RowScreen {
   }
 };
 
-}  // namespace
+// What the full loop stores for a pair that meets, after the `repeats` of the
+// later segment for the pairs before it that do not.
+bool storeMeeting(const Segment& earlier, const Segment& later, int kind, Point crossing,
+                  std::uint32_t repeats) {
+  return addSegment(later, Red, repeats) && (kind != PointIntersection || addPoint(crossing, Black)) &&
+         addSegment(earlier, Red) && addSegment(later, Red);
+}
 
-LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progress* progress,
-                        bool fillScene) {
+// The full loop: every pair, one row at a time.
+LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
+                            const LoopOptions& options) {
   RowScreen screen(segments);
   if (!out.data || !screen.columns || !screen.mayMeet) return LoopOutcome::OutOfMemory;
   Point crossing(0, 0);
   for (int i = 1; i < segments.count; ++i) {
     // Rows 1 .. i-1 hold i(i-1)/2 pairs.
-    if (progress) showProgress(*progress, std::uint64_t(i) * std::uint64_t(i - 1) / 2);
+    if (options.progress) {
+      showProgress(*options.progress, std::uint64_t(i) * std::uint64_t(i - 1) / 2);
+    }
     const Segment later = segments.items[i];
     screenPairs(screen.firsts, i, later, screen.mayMeet);
     // Every pair of the row stores `later`; those between two meeting pairs
@@ -60,27 +70,97 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, Progres
       const int settledEnd =
           next ? int(static_cast<const unsigned char*>(next) - screen.mayMeet) : i;
       if (settledEnd > j) {
-        writeApartLines(out, j, settledEnd, i);
+        if (!options.meetingOnly) writeApartLines(out, j, settledEnd, i);
         laterRepeats += std::uint32_t(settledEnd - j);
         j = settledEnd;
         if (j == i) break;
       }
       const int kind = intersectSegments(segments.items[j], later, &crossing);
-      writeReportLine(out, j, i, kind);
       if (kind == NoIntersection) {
+        if (!options.meetingOnly) writeReportLine(out, j, i, kind);
         ++laterRepeats;
         continue;
       }
-      const bool stored =
-          !fillScene || (addSegment(later, Red, laterRepeats) &&
-                         (kind != PointIntersection || addPoint(crossing, Black)) &&
-                         addSegment(segments.items[j], Red) && addSegment(later, Red));
-      if (!stored) return LoopOutcome::OutOfMemory;
+      writeReportLine(out, j, i, kind, crossing);
+      if (options.fillScene &&
+          !storeMeeting(segments.items[j], later, kind, crossing, laterRepeats)) {
+        return LoopOutcome::OutOfMemory;
+      }
       laterRepeats = 0;
     }
-    if (fillScene && !addSegment(later, Red, laterRepeats)) return LoopOutcome::OutOfMemory;
+    if (options.fillScene && !addSegment(later, Red, laterRepeats)) return LoopOutcome::OutOfMemory;
     if (reportFailed(out)) return LoopOutcome::WriteFailed;
     if (stopSignal()) return LoopOutcome::Stopped;
   }
   return LoopOutcome::Done;
+}
+
+// The meeting pairs found by the grid, in report order. The scene gets
+// exactly what the full loop gives it, repeats included: the later segment
+// of the pairs in between is stored as one run.
+LoopOutcome reportFoundPairs(const SegmentArray& segments, const PairKeys& pairs,
+                             ReportBuffer& out, const LoopOptions& options) {
+  Point crossing(0, 0);
+  std::size_t next = 0;
+  const bool needCrossing = options.fillScene || out.csv;
+  for (int i = 1; i < segments.count; ++i) {
+    const Segment later = segments.items[i];
+    int previous = -1;  // the earlier segment of the row's last meeting pair
+    for (; next < pairs.size() && laterOf(pairs[next]) == i; ++next) {
+      const int j = earlierOf(pairs[next]);
+      // The kind alone makes a line of words; a CSV row and the scene need
+      // the crossing, from the earlier segment, which is anywhere in the
+      // input: asked for well ahead.
+      int kind = kindOf(pairs[next]);
+      if (needCrossing) {
+        if (next + 16 < pairs.size()) {
+          __builtin_prefetch(&segments.items[earlierOf(pairs[next + 16])]);
+        }
+        kind = intersectSegments(segments.items[j], later, &crossing);
+      }
+      writeReportLine(out, j, i, kind, crossing);
+      if (options.fillScene && !storeMeeting(segments.items[j], later, kind, crossing,
+                                             std::uint32_t(j - previous - 1))) {
+        return LoopOutcome::OutOfMemory;
+      }
+      previous = j;
+    }
+    if (options.fillScene && !addSegment(later, Red, std::uint32_t(i - previous - 1))) {
+      return LoopOutcome::OutOfMemory;
+    }
+    if ((i & 0x3FF) == 0 || next == pairs.size()) {
+      if (reportFailed(out)) return LoopOutcome::WriteFailed;
+      if (stopSignal()) return LoopOutcome::Stopped;
+    }
+  }
+  return LoopOutcome::Done;
+}
+
+// The search's progress line, for the finder, which knows nothing of
+// terminals.
+Progress searching;
+
+void showSearch(std::uint64_t done, std::uint64_t total) {
+  searching.totalPairs = total;
+  showProgress(searching, done);
+}
+
+}  // namespace
+
+LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options) {
+  if (!out.data) return LoopOutcome::OutOfMemory;
+  if (!options.meetingOnly) return reportEveryPair(segments, out, options);
+  PairKeys pairs;
+  searching = startPhase("trazenje parova", 1);
+  const PairSearch found = findMeetingPairs(segments.items, segments.count, pairs, showSearch);
+  endProgress(searching);
+  switch (found) {
+    case PairSearch::Found:
+      return reportFoundPairs(segments, pairs, out, options);
+    case PairSearch::Dense:
+      return reportEveryPair(segments, out, options);
+    case PairSearch::OutOfMemory:
+      break;
+  }
+  return LoopOutcome::OutOfMemory;
 }

@@ -38,20 +38,29 @@ Progress startProgress(std::uint64_t totalPairs) {
   return progress;
 }
 
-void showProgress(Progress& progress, std::uint64_t pairsDone) {
-  if (!progress.enabled || pairsDone == 0) return;
+Progress startPhase(const char* phase, std::uint64_t total) {
+  Progress progress = startProgress(total);
+  progress.phase = phase;
+  return progress;
+}
+
+void showProgress(Progress& progress, std::uint64_t done) {
+  if (!progress.enabled || done == 0 || done > progress.totalPairs) return;
   const double t = now();
   const double elapsed = t - progress.started;
   if (elapsed < firstLook || t - progress.lastShown < refreshInterval) return;
-  const double pace = double(pairsDone) / elapsed;  // pairs per second
-  const double left = double(progress.totalPairs - pairsDone) / pace;
+  const double pace = double(done) / elapsed;  // units per second
+  const double left = double(progress.totalPairs - done) / pace;
   if (progress.shownWidth == 0 && elapsed + left < worthShowing) {
     progress.enabled = false;  // a short loop: never show anything
     return;
   }
+  const int share = int(100.0 * double(done) / double(progress.totalPairs));
   const int width =
-      std::fprintf(stderr, "\r%3d%%  %.1f miliona parova/s  jos oko %.0f s ",
-                   int(100.0 * double(pairsDone) / double(progress.totalPairs)), pace / 1e6, left);
+      progress.phase
+          ? std::fprintf(stderr, "\r%s %3d%%  jos oko %.0f s ", progress.phase, share, left)
+          : std::fprintf(stderr, "\r%3d%%  %.1f miliona parova/s  jos oko %.0f s ", share,
+                         pace / 1e6, left);
   if (width > progress.shownWidth) progress.shownWidth = width;
   progress.lastShown = t;
 }

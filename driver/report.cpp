@@ -137,6 +137,12 @@ ReportBuffer::~ReportBuffer() {
   if (data) releasePages(std::min(data, spare), 2 * bufferBytes);
 }
 
+void writeCsvHeader(ReportBuffer& out) {
+  constexpr std::string_view header = "first,second,result,x,y\n";
+  std::memcpy(out.data + out.used, header.data(), header.size());
+  out.used += header.size();
+}
+
 void passOnReport(ReportBuffer& out) {
   if (out.used == 0) return;
   std::unique_lock<std::mutex> held(out.lock);

@@ -23,6 +23,7 @@ struct ReportBuffer {
   static constexpr std::size_t slack = 128;  // room for fixed-size copies past the end
   static constexpr std::size_t capacity = bufferBytes - slack;
   static constexpr std::size_t prefetchAhead = 4096;
+  static constexpr std::size_t coordinates = 32;  // "x,y\n" of a CSV crossing, at most 31
 
   // `data` is null if memory ran out.
   explicit ReportBuffer(int target);
@@ -31,14 +32,16 @@ struct ReportBuffer {
   ~ReportBuffer();  // waits until the writer has finished
 
   int fd;      // where the report goes
-  char* data;  // the buffer being filled, whole lines only
+  bool csv = false;  // rows "j,i,result,x,y" instead of the lines in words; set before any
+  char* data;        // the buffer being filled, whole lines only
   std::size_t used = 0;
   // errno of the first failed write; nothing is written after it.
   std::atomic<int> error = 0;
 
   // The text of a line is made from pieces kept between lines: "Duzi j" for
   // every j seen so far, made once each, and " i <i> <verdict>\n" for the
-  // current row i.
+  // current row i; in CSV, "j" and ",<i>,<result>,,\n" (",<i>,cross," before
+  // the crossing's coordinates).
   static constexpr int namedLimit = 1 << 16;  // j beyond this is formatted in place
   int named = 0;                              // names[0 .. named-1] are filled
   int row = -1;
@@ -58,6 +61,9 @@ struct ReportBuffer {
   std::condition_variable changed;
   std::thread writer;
 };
+
+// The CSV header line.
+void writeCsvHeader(ReportBuffer& out);
 
 // Hands the buffered lines to the writer and goes on with an empty buffer.
 void passOnReport(ReportBuffer& out);
@@ -83,36 +89,56 @@ inline constexpr std::string_view verdicts[] = {
     " imaju presecnu tacku\n",
     " se poklapaju\n",
 };
+inline constexpr std::string_view results[] = {",none,,\n", ",cross,", ",overlap,,\n"};
+
+inline std::string_view prefixOf(const ReportBuffer& out) {
+  return out.csv ? std::string_view() : std::string_view("Duzi ");
+}
 
 inline void startRow(ReportBuffer& out, int i) {
   char number[16];
   const std::size_t length =
       std::size_t(std::to_chars(number, number + sizeof number, i).ptr - number);
+  const std::string_view between = out.csv ? "," : " i ";
   for (int kind = 0; kind < 3; ++kind) {
+    const std::string_view end = out.csv ? results[kind] : verdicts[kind];
     char* at = out.suffix[kind];
-    std::memcpy(at, " i ", 3);
-    std::memcpy(at + 3, number, length);
-    std::memcpy(at + 3 + length, verdicts[kind].data(), verdicts[kind].size());
-    out.suffixLength[kind] = 3 + length + verdicts[kind].size();
+    std::memcpy(at, between.data(), between.size());
+    std::memcpy(at + between.size(), number, length);
+    std::memcpy(at + between.size() + length, end.data(), end.size());
+    out.suffixLength[kind] = between.size() + length + end.size();
   }
   out.row = i;
 }
 
 inline void nameUpTo(ReportBuffer& out, int count) {
   if (count > out.namedLimit) count = out.namedLimit;
+  const std::string_view prefix = prefixOf(out);
   for (; out.named < count; ++out.named) {
     char* name = out.names[out.named];
-    std::memcpy(name, "Duzi ", 5);
-    name[15] = char(std::to_chars(name + 5, name + 15, out.named).ptr - name);
+    std::memcpy(name, prefix.data(), prefix.size());
+    name[15] = char(std::to_chars(name + prefix.size(), name + 15, out.named).ptr - name);
   }
+}
+
+// "x,y\n", each the shortest decimal that reads back as the same float.
+inline char* writeCoordinates(char* at, Point p) {
+  at = std::to_chars(at, at + 16, p.x).ptr;
+  *at++ = ',';
+  at = std::to_chars(at, at + 16, p.y).ptr;
+  *at++ = '\n';
+  return at;
 }
 
 }  // namespace report_detail
 
-// "Duzi j i i <verdict>\n" for the pair (j, i) and the test's result.
-inline void writeReportLine(ReportBuffer& out, int j, int i, int kind) {
+// "Duzi j i i <verdict>\n" for the pair (j, i) and the test's result, or its
+// CSV row, which gives the crossing's coordinates.
+inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point crossing = {}) {
   using namespace report_detail;
-  if (out.capacity - out.used < sizeof out.names[0] + sizeof out.suffix[0]) passOnReport(out);
+  constexpr std::size_t longest =
+      sizeof out.names[0] + sizeof out.suffix[0] + ReportBuffer::coordinates;
+  if (out.capacity - out.used < longest) passOnReport(out);
   if (i != out.row) {
     startRow(out, i);
     nameUpTo(out, i);  // the names of this row's pairs
@@ -124,11 +150,14 @@ inline void writeReportLine(ReportBuffer& out, int j, int i, int kind) {
     std::memcpy(at, out.names[j], sizeof out.names[j]);
     at += out.names[j][15];
   } else {
-    std::memcpy(at, "Duzi ", 5);
-    at = std::to_chars(at + 5, at + 16, j).ptr;
+    const std::string_view prefix = prefixOf(out);
+    std::memcpy(at, prefix.data(), prefix.size());
+    at = std::to_chars(at + prefix.size(), at + 16, j).ptr;
   }
   std::memcpy(at, out.suffix[kind], sizeof out.suffix[kind]);
-  out.used = std::size_t(at - out.data) + out.suffixLength[kind];
+  at += out.suffixLength[kind];
+  if (out.csv && kind == PointIntersection) at = writeCoordinates(at, crossing);
+  out.used = std::size_t(at - out.data);
 }
 
 // The lines of the pairs (j, i) for every j in [from, to), none of which

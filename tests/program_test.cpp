@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <sstream>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -177,6 +181,7 @@ TEST_P(CommandLine, DoesWhatItSays) {
   dir.write("test.txt", "0 0 1 0\n0 5 1 5\n");  // a report of its own: not meeting
   dir.write("ulaz.txt", "0 0 4 4 0 4 4 0");
   dir.write("prazan.txt", "");
+  dir.write("csv.txt", "-1 0 1 0\n0 0 2 0\n0.0100000035 -1 0.0100000035 1\n");
   RunOptions options = c.options;
   options.args = c.args;
   const RunResult r = runProgram(dir.path, options);
@@ -215,6 +220,25 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"unknown_option_points_to_help", {"-x", "ulaz.txt"}, "", 64, "--help"},
         OptionCase{"two_files", {"ulaz.txt", "test.txt"}, "", 64, "test.txt"},
         OptionCase{"png_without_a_path", {"--png"}, "", 64, "--png"},
+        OptionCase{"meeting_only", {"-m", "--no-window", "ulaz.txt"}, crossing01, 0},
+        OptionCase{"meeting_only_leaves_out_apart_pairs", {"--meeting-only", "--no-window"}, "", 0},
+        // Rows for other programs: a crossing's coordinates, shortest
+        // decimals that read back as the same floats.
+        OptionCase{"csv_crossing",
+                   {"--csv", "--no-window", "ulaz.txt"},
+                   "first,second,result,x,y\n0,1,cross,2,2\n",
+                   0},
+        OptionCase{"csv_apart", {"--csv", "--no-window"}, "first,second,result,x,y\n0,1,none,,\n", 0},
+        OptionCase{"csv_overlap_and_nine_digits",
+                   {"--csv", "--no-window", "csv.txt"},
+                   "first,second,result,x,y\n0,1,overlap,,\n0,2,cross,0.00999999,0\n"
+                   "1,2,cross,0.0100000035,0\n",
+                   0},
+        OptionCase{"csv_meeting_only",
+                   {"--csv", "-m", "--no-window", "csv.txt"},
+                   "first,second,result,x,y\n0,1,overlap,,\n0,2,cross,0.00999999,0\n"
+                   "1,2,cross,0.0100000035,0\n",
+                   0},
         OptionCase{"png_with_an_empty_path", {"--png", ""}, "", 64, "--png"},
         OptionCase{"png_naming_the_input", {"--png", "./ulaz.txt", "ulaz.txt"}, "", 64,
                    "./ulaz.txt"},
@@ -232,6 +256,72 @@ INSTANTIATE_TEST_SUITE_P(
         // The toolkit's own options reach the toolkit, which names the display.
         OptionCase{"toolkit_option", {"-display", ":31998", "ulaz.txt"}, crossing01, 1, ":31998"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --meeting-only writes what the full report writes for the pairs that
+// meet, in its order, and ends as it ends, whatever the input: families the
+// grid handles (short segments spread out, touching pieces, map
+// coordinates, huge and tiny units), families where testing every pair pays
+// (long near-collinear segments stacked up), and bad inputs.
+std::string family(const std::string& name) {
+  std::mt19937 random(5);
+  auto uniform = [&](double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(random);
+  };
+  std::string text;
+  auto add = [&](double x1, double y1, double x2, double y2) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%.9g %.9g %.9g %.9g\n", x1, y1, x2, y2);
+    text += line;
+  };
+  for (int k = 0; k < 1200; ++k) {
+    const double x = uniform(0, 200), y = uniform(0, 200), a = uniform(0, 6.2832);
+    if (name == "sparse" || name == "huge" || name == "tiny" || name == "map") {
+      const double unit = name == "huge" ? 1e30 : name == "tiny" ? 1e-30 : 1;
+      const double base = name == "map" ? 7456000 : 0;
+      add(base + x * unit, base + y * unit, base + (x + 8 * std::cos(a)) * unit,
+          base + (y + 8 * std::sin(a)) * unit);
+    } else if (name == "polyline") {  // consecutive pieces of one bent line
+      const double t = k * 0.5, u = (k + 1) * 0.5;
+      add(t, std::floor(t / 20) * 3, u, std::floor(u / 20) * 3);
+    } else if (name == "lattice pieces") {  // unit pieces on integer lines, crossing and touching
+      const int c = int(x / 5), r = int(y / 5);
+      k % 2 ? add(c, r, c + 1, r) : add(c, r, c, r + 1);
+    } else if (name == "stack") {  // long, nearly collinear, overlapping
+      add(x, y * 1e-3, x + 300, y * 1e-3 + uniform(-0.5, 0.5));
+    } else if (name == "points") {  // points, many of them repeated, on segments
+      const int c = int(x / 20), r = int(y / 20);
+      k % 3 ? add(c, r, c, r) : add(c, r, c + 3, r + 3);
+    }
+  }
+  return text;
+}
+
+TEST(MeetingOnly, WritesTheMeetingLinesOfTheFullReport) {
+  for (const std::string name : {"sparse", "polyline", "lattice pieces", "stack", "points",
+                                 "huge", "tiny", "map"}) {
+    const std::string input = family(name);
+    const RunResult full = runOnInput(input, {.args = {"--no-window"}});
+    const RunResult meeting = runOnInput(input, {.args = {"--no-window", "-m"}});
+    std::string expected;
+    std::istringstream lines(full.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("nemaju presecnih tacaka") == std::string::npos) expected += line + "\n";
+    }
+    EXPECT_EQ(full.status, 0) << name;
+    EXPECT_EQ(meeting.status, 0) << name;
+    EXPECT_GT(std::count(expected.begin(), expected.end(), '\n'), 100) << name;
+    EXPECT_TRUE(meeting.out == expected)
+        << name << ": " << meeting.out.size() << " and " << expected.size() << " bytes";
+  }
+  for (const std::string& input : {std::string(""), std::string("0 0 4 x"),
+                                  std::string("0 0 4 4 1 2"), std::string("7 7 7 7")}) {
+    const RunResult full = runOnInput(input, {.args = {"--no-window"}});
+    const RunResult meeting = runOnInput(input, {.args = {"--no-window", "-m"}});
+    EXPECT_EQ(meeting.out, full.out) << input;
+    EXPECT_EQ(meeting.err, full.err) << input;
+    EXPECT_EQ(meeting.status, full.status) << input;
+  }
+}
 
 TEST(Failures, DirectoryNamedTestTxtIsAnOpenFailure) {
   TempDir dir;

@@ -307,6 +307,35 @@ TEST_F(WindowTest, StopSignalsEndTheOpenWindow) {
   }
 }
 
+// Found by the grid, the meeting pairs make the same scene: the same first
+// frame, pixel for pixel, as the full report's.
+TEST_F(WindowTest, MeetingOnlyDrawsTheSameFirstFrame) {
+  std::string input;
+  for (int k = 0; k < 2000; ++k) {
+    const double x = (k * 7919 % 1000) * 0.3, y = (k * 104729 % 997) * 0.3, a = k * 2.39996;
+    input += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(x + 9 * std::cos(a)) +
+             " " + std::to_string(y + 9 * std::sin(a)) + "\n";
+  }
+  dir.write("test.txt", input);
+  std::string files[2];
+  for (const bool meetingOnly : {false, true}) {
+    const std::string path = dir.path + (meetingOnly ? "/meeting.png" : "/full.png");
+    RunOptions options{.args = {"--png", path}, .env = {{"DISPLAY", ""}}};
+    if (meetingOnly) options.args.push_back("-m");
+    const RunResult drawn = runProgram(dir.path, options);
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    std::ifstream bytes(path, std::ios::binary);
+    files[meetingOnly] = std::string((std::istreambuf_iterator<char>(bytes)), {});
+  }
+  EXPECT_GT(readPng(dir.path + "/full.png").count(black), 1000);
+  EXPECT_TRUE(files[0] == files[1]) << "the same PNG file";
+  program = startProgram(dir.path, {.args = {"-m"}});  // a full report would fill the pipe
+  const Window window = x.findWindow(title);
+  ASSERT_TRUE(window);
+  EXPECT_TRUE(x.captureSettled(window) == readPng(dir.path + "/full.png"));
+  EXPECT_EQ(close(window).status, 0);
+}
+
 // q closes like Esc; a window destroyed by another client ends the program
 // as a closed one does.
 TEST_F(WindowTest, QuitAndDestroyEndTheProgram) {
