@@ -90,11 +90,31 @@ Vertices<2> verticesOf(const Point& p) {
 template <std::size_t Count>
 class DistinctFigures {
  public:
+  // Room for `figures` without growing: the table is then never rebuilt.
+  explicit DistinctFigures(std::size_t figures) {
+    slots_.assign(std::bit_ceil(2 * figures + 16), empty);
+    vertices.reserve(figures);
+    colours.reserve(figures);
+  }
+
+  static std::size_t hash(const Vertices<Count>& v, int colour) {
+    std::uint64_t h = 1469598103934665603ull ^ std::uint32_t(colour);
+    for (float f : v) h = (h ^ std::bit_cast<std::uint32_t>(f)) * 1099511628211ull;
+    // Lattice coordinates differ only in a few high bits of each float: mix
+    // them into the low bits that pick the slot.
+    h = (h ^ (h >> 33)) * 0xff51afd7ed558ccdull;
+    return std::size_t(h ^ (h >> 33));
+  }
+
+  // Asks for the slot of a figure about to be looked up: the table is far
+  // larger than the caches.
+  void prefetch(std::size_t hash) const { __builtin_prefetch(&slots_[hash & mask()]); }
+
   // The number of the figure with these vertices and colour, adding it if it
   // is new.
-  std::uint32_t find(const Vertices<Count>& v, int colour) {
+  std::uint32_t find(const Vertices<Count>& v, int colour, std::size_t hash) {
     if (2 * (colours.size() + 1) > slots_.size()) grow();
-    for (std::size_t slot = hash(v, colour) & mask();; slot = (slot + 1) & mask()) {
+    for (std::size_t slot = hash & mask();; slot = (slot + 1) & mask()) {
       const std::uint32_t index = slots_[slot];
       if (index == empty) {
         slots_[slot] = std::uint32_t(colours.size());
@@ -116,15 +136,6 @@ class DistinctFigures {
 
   std::size_t mask() const { return slots_.size() - 1; }
 
-  static std::size_t hash(const Vertices<Count>& v, int colour) {
-    std::uint64_t h = 1469598103934665603ull ^ std::uint32_t(colour);
-    for (float f : v) h = (h ^ std::bit_cast<std::uint32_t>(f)) * 1099511628211ull;
-    // Lattice coordinates differ only in a few high bits of each float: mix
-    // them into the low bits that pick the slot.
-    h = (h ^ (h >> 33)) * 0xff51afd7ed558ccdull;
-    return std::size_t(h ^ (h >> 33));
-  }
-
   void grow() {
     slots_.assign(slots_.empty() ? 16 : 2 * slots_.size(), empty);
     for (std::uint32_t index = 0; index < colours.size(); ++index) {
@@ -145,17 +156,37 @@ template <class Figure>
 void prepareList(const FigureList<Figure>& list, Shape shape, int& current) {
   constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
   // Which figure each run shows, and the last run that shows each figure.
-  DistinctFigures<count> figures;
+  DistinctFigures<count> figures(list.runCount());
   LargeVector<std::uint32_t> figureOfRun;
   figureOfRun.reserve(list.runCount());
   LargeVector<std::size_t> lastRun;
-  list.forEachRun([&](const Figure& f, std::uint32_t) {
-    if (isPaletteCode(f.colour)) current = f.colour;
-    const std::uint32_t figure = figures.find(verticesOf(f), current);
+  lastRun.reserve(list.runCount());
+  // Runs are looked up a few behind the one read, whose slot is asked for
+  // meanwhile.
+  struct Pending {
+    Vertices<count> v;
+    int colour;
+    std::size_t hash;
+  };
+  constexpr std::size_t ahead = 8;
+  std::array<Pending, ahead> pending;
+  std::size_t read = 0;
+  auto lookUp = [&](const Pending& p) {
+    const std::uint32_t figure = figures.find(p.v, p.colour, p.hash);
     if (figure == lastRun.size()) lastRun.push_back(0);
     lastRun[figure] = figureOfRun.size();
     figureOfRun.push_back(figure);
+  };
+  list.forEachRun([&](const Figure& f, std::uint32_t) {
+    if (isPaletteCode(f.colour)) current = f.colour;
+    Pending& slot = pending[read++ % ahead];
+    if (read > ahead) lookUp(slot);
+    slot.v = verticesOf(f);
+    slot.colour = current;
+    slot.hash = DistinctFigures<count>::hash(slot.v, current);
+    figures.prefetch(slot.hash);
   });
+  for (std::size_t k = read > ahead ? read - ahead : 0; k < read; ++k) lookUp(pending[k % ahead]);
 
   drawing.vertices.reserve(drawing.vertices.size() + figures.vertices.size() * count);
   for (std::size_t run = 0; run < figureOfRun.size(); ++run) {
@@ -260,6 +291,18 @@ const LargeVector<float>& movedVertices(const Placement& p) {
   return moved.vertices;
 }
 
+// One call per 65536 vertices, in order, each drawn before the next: the
+// driver copies the vertices of a call and sorts what it draws into tiles
+// before drawing, and for a million segments at once it would need hundreds
+// of megabytes. An even count keeps the lines' pairs of vertices together.
+void drawInPieces(GLenum mode, int first, int count) {
+  constexpr int piece = 1 << 16;
+  for (int at = first; at < first + count; at += piece) {
+    glDrawArrays(mode, at, std::min(piece, first + count - at));
+    if (count > piece) glFlush();
+  }
+}
+
 }  // namespace
 
 bool prepareScene() {
@@ -316,11 +359,11 @@ bool anyFigureIn(const Box& box) {
 }
 
 void paintScene(const Placement& placement) {
-  const LargeVector<float>& vertices =
-      placement.moved ? movedVertices(placement) : drawing.vertices;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPushMatrix();
   glPointSize(pointSize);
+  const LargeVector<float>& vertices =
+      placement.moved ? movedVertices(placement) : drawing.vertices;
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(2, GL_FLOAT, 0, vertices.data());
   for (const Run& run : drawing.runs) {
@@ -330,14 +373,14 @@ void paintScene(const Placement& placement) {
         glDrawArrays(GL_LINE_LOOP, run.firstVertex, run.vertexCount);
         break;
       case Shape::Lines:
-        glDrawArrays(GL_LINES, run.firstVertex, run.vertexCount);
+        drawInPieces(GL_LINES, run.firstVertex, run.vertexCount);
         break;
       case Shape::Segments:
-        glDrawArrays(GL_LINES, run.firstVertex, run.vertexCount);
-        glDrawArrays(GL_POINTS, run.firstVertex, run.vertexCount);
+        drawInPieces(GL_LINES, run.firstVertex, run.vertexCount);
+        drawInPieces(GL_POINTS, run.firstVertex, run.vertexCount);
         break;
       case Shape::Points:
-        glDrawArrays(GL_POINTS, run.firstVertex, run.vertexCount);
+        drawInPieces(GL_POINTS, run.firstVertex, run.vertexCount);
         break;
     }
   }
