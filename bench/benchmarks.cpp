@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -15,8 +17,10 @@
 
 #include "display/draw.h"
 #include "display/view.h"
+#include "driver/input.h"
 #include "driver/pairs.h"
 #include "geometry/intersect.h"
+#include "geometry/pair_finder.h"
 #include "geometry/scene.h"
 #include "tests/reference_draw.h"
 
@@ -100,6 +104,48 @@ void BM_pairLoop(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n * (n - 1) / 2);
 }
 BENCHMARK(BM_pairLoop)->Arg(300)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
+
+// Reading a file of the sparse drawings scripts/bench uses (three decimals),
+// in bytes of text a second.
+void BM_readSegments(benchmark::State& state) {
+  std::mt19937 random(1);
+  std::uniform_real_distribution<float> coordinate(0, 1000);
+  std::string text;
+  char line[96];
+  for (int k = 0; k < 1000000; ++k) {
+    const float x = coordinate(random), y = coordinate(random);
+    std::snprintf(line, sizeof line, "%.3f %.3f %.3f %.3f\n", x, y, x + 1.25f, y - 1.25f);
+    text += line;
+  }
+  std::FILE* file = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), file);
+  for (auto _ : state) {
+    std::rewind(file);
+    Input input = readSegments(file);
+    if (input.segments.count != 1000000) state.SkipWithError("not read");
+    releaseSegments(input.segments);
+  }
+  std::fclose(file);
+  state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
+}
+BENCHMARK(BM_readSegments)->Unit(benchmark::kMillisecond);
+
+// The meeting pairs of a million short segments, about one pair a segment.
+void BM_findMeetingPairs(benchmark::State& state) {
+  std::mt19937 random(2);
+  std::uniform_real_distribution<float> unit(0, 1);
+  std::vector<Segment> segments;
+  for (int k = 0; k < 1000000; ++k) {
+    const float x = 1000 * unit(random), y = 1000 * unit(random), a = 6.2831853f * unit(random);
+    segments.emplace_back(Point(x, y), Point(x + 1.77f * std::cos(a), y + 1.77f * std::sin(a)));
+  }
+  PairKeys pairs;
+  for (auto _ : state) {
+    findMeetingPairs(segments.data(), int(segments.size()), pairs);
+  }
+  state.counters["pairs"] = double(pairs.size());
+}
+BENCHMARK(BM_findMeetingPairs)->Unit(benchmark::kMillisecond);
 
 void BM_addSegment(benchmark::State& state) {
   const Segment s(Point(1, 2), Point(3, 4));

@@ -1,5 +1,6 @@
 // Seconds from the end of the report to the first frame drawn in the window,
-// under a private Xvfb: first_frame <directory with test.txt> <segments>
+// under a private Xvfb:
+//   first_frame <directory with test.txt> <report lines> [program options...]
 #include <unistd.h>
 
 #include <chrono>
@@ -11,15 +12,16 @@
 #include "tests/x_display.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <directory with test.txt> <segments>\n", argv[0]);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s <directory with test.txt> <report lines> [options...]\n",
+                 argv[0]);
     return 2;
   }
-  const long long n = std::atoll(argv[2]);
-  const long long lines = n * (n - 1) / 2;
+  const long long lines = std::atoll(argv[2]);
   XvfbServer server;
   XClient x;
-  RunningProgram program = startProgram(argv[1], {.timeoutSeconds = 3600});
+  RunningProgram program =
+      startProgram(argv[1], {.args = {argv + 3, argv + argc}, .timeoutSeconds = 3600});
   long long seen = 0;
   static char buffer[1 << 20];
   while (seen < lines) {
