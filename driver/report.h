@@ -92,7 +92,7 @@ inline constexpr std::string_view verdicts[] = {
 inline constexpr std::string_view results[] = {",none,,\n", ",cross,", ",overlap,,\n"};
 
 inline std::string_view prefixOf(const ReportBuffer& out) {
-  return out.csv ? std::string_view() : std::string_view("Duzi ");
+  return out.csv ? std::string_view("") : std::string_view("Duzi ");
 }
 
 inline void startRow(ReportBuffer& out, int i) {
