@@ -124,6 +124,15 @@ void append(FigureList<Segment>& list, Segment s, int colour) {
 INSTANTIATE_TEST_SUITE_P(
     Scenes, SamePixels,
     testing::Values(Scene{"empty", [] {}, 1},
+                    // A point in the colour of the segment before it is a
+                    // figure of its own shape all the same.
+                    Scene{"a point in its segment's colour",
+                          [] {
+                            ASSERT_TRUE(addSegment(seg(1, 1, 9, 6), Red));
+                            ASSERT_TRUE(addPoint(Point(2, 5), Red));
+                            ASSERT_TRUE(addPoint(Point(8, 2), Red));
+                          },
+                          2},
                     Scene{"repeats",
                           [] {
                             for (int k = 0; k < 500; ++k) {

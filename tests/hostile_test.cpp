@@ -369,6 +369,10 @@ TEST(Progress, ShownOnATerminalOnly) {
   const std::size_t blanksEnd = err.find_first_not_of(' ', wipe + 1);
   EXPECT_GE(blanksEnd - wipe - 1, wipe - lineStart - 1) << "as many blanks as the line";
   EXPECT_EQ(err.substr(blanksEnd, 1), "\r");
+  // Its estimate of the time left is near the end too: at most a second.
+  const std::size_t left = err.find("jos oko ", lineStart);
+  ASSERT_LT(left, wipe) << err.substr(lineStart, wipe - lineStart);
+  EXPECT_LE(std::atoi(err.c_str() + left + 8), 1) << err.substr(lineStart, wipe - lineStart);
 
   options.stderrTerminal = false;
   const RunResult onPipe = runProgram(dir.path, options);
