@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "view.h"
 
@@ -16,6 +17,7 @@ struct Placement {
   bool moved = false;
   double cx = 0, cy = 0, scale = 1;
   Box keep{};
+  double pixelsPerUnit = 0;  // window pixels per scene unit, for moved views
   bool operator==(const Placement&) const = default;
 };
 
@@ -24,6 +26,12 @@ std::uint64_t drawingVertexBytes();
 
 // Clears and paints the prepared scene into the current buffer.
 void paintScene(const Placement& placement = {});
+
+// Puts rows of RGB pixels, bottom row first, into the whole window.
+void copyPixels(const std::vector<std::uint8_t>& pixels, int width, int height);
+
+// The crossing points drawn: `count` x, y pairs.
+const float* crossingPoints(std::size_t& count);
 
 // The bounds of every figure drawn (end points, crossing points); false for
 // an empty drawing.
