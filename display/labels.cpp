@@ -3,9 +3,6 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <new>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -13,81 +10,56 @@
 
 namespace {
 
-// One label per distinct midpoint: segments that share a midpoint (the two
-// diagonals of a square, a segment given twice) share a label, "0, 1, 3",
-// instead of printing over each other.
-struct Label {
-  double x, y;
-  std::string text;
-};
-
-std::vector<Label> labels;
-
-// The input, kept until the numbers are first shown: most runs never show
-// them, and a large input takes milliseconds to number.
-const Segment* pending = nullptr;
-int pendingCount = 0;
+const Segment* input = nullptr;
+int inputCount = 0;
 
 constexpr float offsetPixels = 4;  // up and to the right of the midpoint
 
-void makeLabels(const Segment* segments, int count) {
-  std::vector<Label> midpoints(std::size_t(std::max(count, 0)));
-  for (int k = 0; k < count; ++k) {
-    const Segment& s = segments[k];
-    midpoints[k] = {s.A.x / 2.0 + s.B.x / 2.0, s.A.y / 2.0 + s.B.y / 2.0, std::to_string(k)};
-  }
-  std::vector<int> order(midpoints.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return midpoints[a].x < midpoints[b].x ||
-           (midpoints[a].x == midpoints[b].x && midpoints[a].y < midpoints[b].y);
-  });
-  labels.clear();
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const Label& m = midpoints[order[k]];
-    if (k > 0 && labels.back().x == m.x && labels.back().y == m.y) {
-      labels.back().text += ", " + m.text;
-    } else {
-      labels.push_back(m);
-    }
-  }
-}
+struct Midpoint {
+  double x, y;
+  int segment;
+};
 
 }  // namespace
 
 void labelSegments(const Segment* segments, int count) {
-  labels.clear();
-  pending = segments;
-  pendingCount = count;
+  input = segments;
+  inputCount = count;
 }
 
-void paintLabels(const Placement& placement, const Box& visible) {
-  if (pending) {
-    try {
-      makeLabels(pending, pendingCount);
-    } catch (const std::bad_alloc&) {
-      // The window stays; only the numbers are missing.
-      labels = {};
-      std::fprintf(stderr, "Greska! Nema dovoljno memorije.\n");
-    }
-    pending = nullptr;
+bool paintLabels(const Placement& placement, const Box& visible) {
+  // Only the numbers in view, and only a few hundred: more would cover the
+  // drawing and cost the driver memory for every character.
+  std::vector<Midpoint> shown;
+  for (int k = 0; k < inputCount; ++k) {
+    const Segment& s = input[k];
+    const double x = s.A.x / 2.0 + s.B.x / 2.0, y = s.A.y / 2.0 + s.B.y / 2.0;
+    if (x < visible.minX || x > visible.maxX || y < visible.minY || y > visible.maxY) continue;
+    if (shown.size() == labelLimit) return false;
+    shown.push_back({x, y, k});
   }
+  // Segments that share a midpoint (the two diagonals of a square, a segment
+  // given twice) share a label, "0, 1, 3", instead of printing over each
+  // other.
+  std::stable_sort(shown.begin(), shown.end(), [](const Midpoint& a, const Midpoint& b) {
+    return a.x < b.x || (a.x == b.x && a.y < b.y);
+  });
   glPushAttrib(GL_CURRENT_BIT);  // the colour later figures may inherit stays
   setColour(Black);
-  for (const Label& label : labels) {
-    if (label.x < visible.minX || label.x > visible.maxX || label.y < visible.minY ||
-        label.y > visible.maxY) {
-      continue;
+  for (std::size_t k = 0; k < shown.size();) {
+    const Midpoint& m = shown[k];
+    std::string text = std::to_string(m.segment);
+    for (++k; k < shown.size() && shown[k].x == m.x && shown[k].y == m.y; ++k) {
+      text += ", " + std::to_string(shown[k].segment);
     }
     if (placement.moved) {
-      glRasterPos2d((label.x - placement.cx) * placement.scale,
-                    (label.y - placement.cy) * placement.scale);
+      glRasterPos2d((m.x - placement.cx) * placement.scale, (m.y - placement.cy) * placement.scale);
     } else {
-      glRasterPos2d(label.x, label.y);
+      glRasterPos2d(m.x, m.y);
     }
     glBitmap(0, 0, 0, 0, offsetPixels, offsetPixels, nullptr);
-    glutBitmapString(GLUT_BITMAP_HELVETICA_12,
-                     reinterpret_cast<const unsigned char*>(label.text.c_str()));
+    glutBitmapString(GLUT_BITMAP_HELVETICA_12, reinterpret_cast<const unsigned char*>(text.c_str()));
   }
   glPopAttrib();
+  return true;
 }

@@ -84,7 +84,7 @@ int PngFile::open(const std::string& path) {
   return 0;
 }
 
-int PngFile::write(int width, int height, const unsigned char* rgb) {
+int PngFile::write(int width, int height, const unsigned char* rgb, bool replace) {
   const int copy = dup(fd_);
   std::FILE* file = copy < 0 ? nullptr : fdopen(copy, "wb");
   if (!file) {
@@ -95,18 +95,26 @@ int PngFile::write(int width, int height, const unsigned char* rgb) {
   if (std::fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
   // The data on the disk before the name: a crash leaves the old file.
   if (error == 0 && !inPlace_ && fsync(fd_) != 0) error = errno;
-  if (error == 0 && !inPlace_) error = name();
+  if (error == 0 && !inPlace_) error = name(replace);
   return error;
 }
 
-int PngFile::name() {
+int PngFile::name(bool replace) {
   if (!temporary_.empty()) {
-    if (rename(temporary_.c_str(), path_.c_str()) != 0) return errno;
+    if ((replace ? rename(temporary_.c_str(), path_.c_str())
+                 : link(temporary_.c_str(), path_.c_str())) != 0) {
+      return errno;
+    }
+    if (!replace) unlink(temporary_.c_str());
     temporary_.clear();
     return 0;
   }
-  // A name of its own first, then over the target in one step.
   const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  if (!replace) {
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                            : errno;
+  }
+  // A name of its own first, then over the target in one step.
   for (int attempt = 0;; ++attempt) {
     const std::string stand = path_ + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
     if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, stand.c_str(), AT_SYMLINK_FOLLOW) != 0) {

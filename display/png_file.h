@@ -18,13 +18,15 @@ class PngFile {
   int open(const std::string& path);
 
   // Writes `height` rows of `width` RGB pixels, top row first, and gives the
-  // file the name opened with. Returns 0 or the errno.
-  int write(int width, int height, const unsigned char* rgb);
+  // file the name opened with, in place of any file of that name, or, without
+  // `replace`, only where there is none (EEXIST otherwise). Returns 0 or the
+  // errno.
+  int write(int width, int height, const unsigned char* rgb, bool replace = true);
 
   bool isOpen() const { return fd_ >= 0; }
 
  private:
-  int name();
+  int name(bool replace);
 
   int fd_ = -1;
   std::string path_;       // the name the file takes when written

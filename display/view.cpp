@@ -1,6 +1,7 @@
 #include "view.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -62,6 +63,17 @@ View zoomAbout(const View& view, double factor, double x, double y) {
 View panByPixels(const View& view, double dx, double dy, int height) {
   const double scale = pixelsPerUnit(view, height);
   return {view.cx - dx / scale, view.cy + dy / scale, view.dist};
+}
+
+bool zoomWithinLimits(const View& next, const View& now, int width, int height) {
+  if (next.dist < now.dist) {
+    const double centre = std::min(std::max(std::fabs(next.cx), std::fabs(next.cy)), double(FLT_MAX));
+    const float at = float(centre);
+    const double spacing = double(std::nextafter(at, INFINITY)) - at;
+    return 1 / pixelsPerUnit(next, height) >= spacing / 16;
+  }
+  const Box shown = visibleBox(now, width, height);
+  return std::min(shown.maxX - shown.minX, shown.maxY - shown.minY) < 2.0 * FLT_MAX;
 }
 
 View fitView(Box data, int width, int height) {

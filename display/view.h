@@ -7,6 +7,7 @@
 struct View {
   double cx, cy;  // the scene point on the view axis, in the middle of the window
   double dist;    // eye distance from the drawing plane z = 0
+  bool operator==(const View&) const = default;
 };
 
 // A rectangle of the drawing plane.
@@ -45,6 +46,12 @@ View zoomAbout(const View& view, double factor, double x, double y);
 
 // Moves the drawing by (dx, dy) window pixels, y downwards as on screen.
 View panByPixels(const View& view, double dx, double dy, int height);
+
+// Whether zooming from `now` to `next` stays within what the data can show:
+// closer, a pixel no smaller than a sixteenth of the float spacing at the
+// view's centre, finer than the coordinates there can tell apart; farther,
+// not beyond where the whole float range fits in the window.
+bool zoomWithinLimits(const View& next, const View& now, int width, int height);
 
 // Frames `data` with a margin of a twentieth on each side.
 View fitView(Box data, int width, int height);

@@ -1,6 +1,7 @@
-// The window: its first view framed on the scene, and what the keys and the
-// mouse do with the view afterwards. Redraws happen only when something
-// changed.
+// The window: its first view framed on the scene, what the keys and the
+// mouse do with the view afterwards, and what a click selects. Redraws
+// happen only when something changed; a change of the selection or the
+// caption alone puts back the scene's last pixels and draws over them.
 #include "window.h"
 
 #include <GL/freeglut.h>
@@ -9,12 +10,21 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 #include "draw.h"
 #include "geometry/scene.h"
+#include "inspect.h"
 #include "labels.h"
+#include "overlay.h"
+#include "png_file.h"
 #include "view.h"
 
 namespace {
@@ -33,8 +43,36 @@ bool firstViewPlain = false;
 bool showingFirstView = true;
 bool labelsShown = false;
 int width = firstWidth, height = firstHeight;
-bool dragging = false;
-int dragX = 0, dragY = 0;
+
+// The left button: a press and release within clickPixels is a click, which
+// selects; anything longer is a drag, which pans.
+constexpr int clickPixels = 3;
+constexpr double pickPixels = 5;
+bool pressed = false;
+bool dragged = false;  // moved further than a click from where it was pressed
+int pressX = 0, pressY = 0, dragX = 0, dragY = 0;
+View pressView;
+bool pressOnFirstView = true;
+
+Selection selection;
+bool readoutShown = false;   // c: the scene point under the pointer
+int pointerX = 0, pointerY = 0;
+
+// The scene's pixels in the last frame painted, before anything drawn over
+// them, and what they show: a change of the selection or the caption alone
+// puts them back instead of painting the scene again.
+struct Painted {
+  View view;
+  bool firstView = false;
+  int width = 0, height = 0;
+  bool labels = false;
+  bool operator==(const Painted&) const = default;
+};
+Painted painted;
+std::vector<std::uint8_t> scenePixels;
+bool labelsCrowded = false;  // more numbers in view than are drawn
+
+void paintFrame();
 
 // Within this range of eye distances the first view's plain float
 // transform neither overflows nor loses the figures.
@@ -52,6 +90,7 @@ Placement placementOf(const View& v) {
   // Twice the visible extent: clipped ends and their dots stay out of sight.
   const Box visible = visibleBox(v, width, height);
   p.keep = widened(visible, (visible.maxX - visible.minX) / 2, (visible.maxY - visible.minY) / 2);
+  p.pixelsPerUnit = pixelsPerUnit(v, height);
   return p;
 }
 
@@ -86,10 +125,61 @@ void show(const View& next) {
   glutPostRedisplay();
 }
 
+// Zooming stops where the data hold nothing finer, and where the whole
+// float range is in view.
+void zoomTo(const View& next) {
+  if (zoomWithinLimits(next, view, width, height)) show(next);
+}
+
 void showFirstView() {
   view = firstView;
   showingFirstView = true;
   glutPostRedisplay();
+}
+
+void clearSelection() {
+  selection = Selection{};
+  glutPostRedisplay();
+}
+
+void selectAtPointer(int x, int y) {
+  double sx, sy;
+  scenePointAt(view, width, height, x + 0.5, y + 0.5, sx, sy);
+  std::size_t pointCount = 0;
+  const float* points = crossingPoints(pointCount);
+  selection = selectAt(sx, sy, pickPixels / pixelsPerUnit(view, height), points, pointCount);
+  if (selection.picked.kind != Picked::Nothing) {
+    std::fprintf(stderr, "%s\n", captionOf(selection).c_str());
+  }
+  glutPostRedisplay();
+}
+
+// The window as it is now, to segments-N.png in the current directory, N
+// the first number not taken.
+void savePicture() {
+  std::vector<std::uint8_t> pixels(std::size_t(width) * std::size_t(height) * 3), rows(pixels.size());
+  paintFrame();
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  const std::size_t stride = std::size_t(width) * 3;
+  for (int row = 0; row < height; ++row) {
+    std::copy_n(&pixels[std::size_t(height - 1 - row) * stride], stride, &rows[std::size_t(row) * stride]);
+  }
+  int error = EEXIST;
+  std::string name;
+  for (int n = 1; error == EEXIST; ++n) {
+    name = "segments-" + std::to_string(n) + ".png";
+    if (access(name.c_str(), F_OK) == 0) continue;
+    PngFile file;
+    error = file.open(name);
+    if (error == 0) error = file.write(width, height, rows.data(), false);
+  }
+  if (error == 0) {
+    std::fprintf(stderr, "Slika prozora je u %s\n", name.c_str());
+  } else {
+    std::fprintf(stderr, "Greska! Sliku prozora %s nije moguce ispisati: %s\n", name.c_str(),
+                 std::strerror(error));
+  }
 }
 
 void fit() {
@@ -100,7 +190,7 @@ void fit() {
 void zoomAtPointer(double factor, int x, int y) {
   double sx, sy;
   scenePointAt(view, width, height, x + 0.5, y + 0.5, sx, sy);
-  show(zoomAbout(view, factor, sx, sy));
+  zoomTo(zoomAbout(view, factor, sx, sy));
 }
 
 void keyPressed(unsigned char key, int, int) {
@@ -110,20 +200,28 @@ void keyPressed(unsigned char key, int, int) {
       std::exit(0);
     case '+':
     case '=':
-      show(zoomAbout(view, zoomStep, view.cx, view.cy));
+      zoomTo(zoomAbout(view, zoomStep, view.cx, view.cy));
       break;
     case '-':
-      show(zoomAbout(view, 1 / zoomStep, view.cx, view.cy));
+      zoomTo(zoomAbout(view, 1 / zoomStep, view.cx, view.cy));
       break;
     case 'f':
       fit();
       break;
     case 'r':
+      clearSelection();
       showFirstView();
       break;
     case 'n':
       labelsShown = !labelsShown;
       glutPostRedisplay();
+      break;
+    case 'c':
+      readoutShown = !readoutShown;
+      glutPostRedisplay();
+      break;
+    case 'p':
+      savePicture();
       break;
   }
 }
@@ -144,16 +242,29 @@ void specialKeyPressed(int key, int, int) {
       show(panByPixels(view, 0, -height / 10.0, height));
       break;
     case GLUT_KEY_HOME:
+      clearSelection();
       showFirstView();
       break;
   }
 }
 
 void mouseButton(int button, int state, int x, int y) {
-  if (button == GLUT_LEFT_BUTTON) {
-    dragging = state == GLUT_DOWN;
-    dragX = x;
-    dragY = y;
+  pointerX = x;
+  pointerY = y;
+  if (button == GLUT_LEFT_BUTTON && state == GLUT_DOWN) {
+    pressed = true;
+    dragged = false;
+    pressX = dragX = x;
+    pressY = dragY = y;
+    pressView = view;
+    pressOnFirstView = showingFirstView;
+  } else if (button == GLUT_LEFT_BUTTON && pressed) {
+    pressed = false;
+    if (dragged) return;
+    // A click: whatever the pointer moved by the way is no pan.
+    view = pressView;
+    showingFirstView = pressOnFirstView;
+    selectAtPointer(x, y);
   } else if (state == GLUT_DOWN && (button == 3 || button == 4)) {
     // The wheel, where the toolkit reports it as buttons 4 and 5 of X.
     zoomAtPointer(button == 3 ? zoomStep : 1 / zoomStep, x, y);
@@ -161,10 +272,19 @@ void mouseButton(int button, int state, int x, int y) {
 }
 
 void mouseDragged(int x, int y) {
-  if (!dragging || (x == dragX && y == dragY)) return;
+  pointerX = x;
+  pointerY = y;
+  if (!pressed || (x == dragX && y == dragY)) return;
+  if (std::abs(x - pressX) > clickPixels || std::abs(y - pressY) > clickPixels) dragged = true;
   show(panByPixels(view, x - dragX, y - dragY, height));
   dragX = x;
   dragY = y;
+}
+
+void pointerMoved(int x, int y) {
+  pointerX = x;
+  pointerY = y;
+  if (readoutShown) glutPostRedisplay();
 }
 
 void wheelTurned(int, int direction, int x, int y) {
@@ -212,11 +332,38 @@ void startViews() {
   showingFirstView = true;
 }
 
+// The scene point under the pointer, for the readout.
+std::string readout() {
+  if (!readoutShown) return "";
+  double sx, sy;
+  scenePointAt(view, width, height, pointerX + 0.5, pointerY + 0.5, sx, sy);
+  return "(" + shortest(float(sx)) + ", " + shortest(float(sy)) + ")";
+}
+
 void paintFrame() {
   const Placement placement = placementOf(view);
   setMatrices(placement);
-  paintScene(placement);
-  if (labelsShown) paintLabels(placement, visibleBox(view, width, height));
+  const Painted now{view, showingFirstView, width, height, labelsShown};
+  if (now == painted && !scenePixels.empty()) {
+    copyPixels(scenePixels, width, height);
+  } else {
+    paintScene(placement);
+    labelsCrowded = labelsShown && !paintLabels(placement, visibleBox(view, width, height));
+    scenePixels.resize(std::size_t(width) * std::size_t(height) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, scenePixels.data());
+    painted = now;
+  }
+  paintSelection(selection, placement);
+  const std::string right = readout();
+  std::string caption;
+  if (selection.picked.kind != Picked::Nothing) {
+    caption = fittedCaption(selection, captionRoom(right, width), textWidth);
+  } else if (labelsCrowded) {
+    caption = "Brojevi duzi se vide tek u blizem prikazu (najvise " + std::to_string(labelLimit) +
+              " odjednom)";
+  }
+  if (!caption.empty() || !right.empty()) paintCaptionBand(caption, right, width, height);
 }
 
 }  // namespace
@@ -260,6 +407,7 @@ void showScene(int argc, char** argv) {
   glutSpecialFunc(specialKeyPressed);
   glutMouseFunc(mouseButton);
   glutMotionFunc(mouseDragged);
+  glutPassiveMotionFunc(pointerMoved);
   glutMouseWheelFunc(wheelTurned);
   glutTimerFunc(watchMilliseconds, watchWindow, 0);
   glutMainLoop();

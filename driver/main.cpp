@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "display/draw.h"
+#include "display/inspect.h"
 #include "display/labels.h"
 #include "display/picture.h"
 #include "display/png_file.h"
@@ -223,9 +225,15 @@ int main(int argc, char** argv) {
   report.csv = options.csv;
   if (options.csv) writeCsvHeader(report);
   catchStopSignals();
+  // What the window's selection lists: the pairs that meet, nothing else.
+  PairKeys meetings;
+  const bool inspected = options.window && options.png.empty();
   const LoopOutcome outcome =
       reportPairs(input.segments, report,
-                  {.fillScene = options.window, .meetingOnly = options.meetingOnly, .progress = &progress});
+                  {.fillScene = options.window,
+                   .meetingOnly = options.meetingOnly,
+                   .progress = &progress,
+                   .meetings = inspected ? &meetings : nullptr});
   endProgress(progress);
   if (outcome == LoopOutcome::Stopped) {
     finishWriting(report);  // the lines written so far are whole
@@ -266,6 +274,7 @@ int main(int argc, char** argv) {
 
   // The toolkit ends the process when the window closes.
   labelSegments(input.segments.items, input.segments.count);
+  inspectReport(input.segments.items, input.segments.count, std::move(meetings));
   showScene(int(options.toolkitArgs.size()) - 1, options.toolkitArgs.data());
 
   releaseSegments(input.segments);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 
 #include "geometry/intersect.h"
 #include "geometry/pair_finder.h"
@@ -48,6 +50,15 @@ bool storeMeeting(const Segment& earlier, const Segment& later, int kind, Point 
          addSegment(earlier, Red) && addSegment(later, Red);
 }
 
+bool keep(PairKeys& pairs, PairKey key) {
+  try {
+    pairs.push_back(key);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 // The full loop: every pair, one row at a time.
 LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
                             const LoopOptions& options) {
@@ -84,6 +95,9 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
       writeReportLine(out, j, i, kind, crossing);
       if (options.fillScene &&
           !storeMeeting(segments.items[j], later, kind, crossing, laterRepeats)) {
+        return LoopOutcome::OutOfMemory;
+      }
+      if (options.meetings && !keep(*options.meetings, pairKey(j, i, kind))) {
         return LoopOutcome::OutOfMemory;
       }
       laterRepeats = 0;
@@ -155,8 +169,11 @@ LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOpt
   const PairSearch found = findMeetingPairs(segments.items, segments.count, pairs, showSearch);
   endProgress(searching);
   switch (found) {
-    case PairSearch::Found:
-      return reportFoundPairs(segments, pairs, out, options);
+    case PairSearch::Found: {
+      const LoopOutcome outcome = reportFoundPairs(segments, pairs, out, options);
+      if (options.meetings) *options.meetings = std::move(pairs);
+      return outcome;
+    }
     case PairSearch::Dense:
       return reportEveryPair(segments, out, options);
     case PairSearch::OutOfMemory:

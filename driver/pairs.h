@@ -1,5 +1,6 @@
 #pragma once
 
+#include "geometry/pair_finder.h"
 #include "input.h"
 #include "progress.h"
 #include "report.h"
@@ -10,6 +11,7 @@ struct LoopOptions {
   bool fillScene = true;     // put what the report shows into the scene
   bool meetingOnly = false;  // write only the lines of pairs that meet
   Progress* progress = nullptr;
+  PairKeys* meetings = nullptr;  // if given, gets every pair that meets, in report order
 };
 
 // Tests every pair (j, i), j < i, in the order (0,1), (0,2), (1,2), (0,3), ...,

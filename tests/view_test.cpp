@@ -1,8 +1,11 @@
+#include "display/inspect.h"
+#include "display/pick.h"
 #include "display/view.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -98,3 +101,69 @@ TEST(ViewMoves, FitFramesTheData) {
 }
 
 }  // namespace
+
+// What a click picks, as plain arithmetic: a crossing point before a
+// segment, the nearest segment within the radius, the lower number of two
+// as near, nothing beyond the radius, segment 0 only when it is drawn.
+TEST(Picking, NearestFigureWithinTheRadius) {
+  const Segment segments[] = {Segment(Point(0, 0), Point(4, 0)), Segment(Point(0, 2), Point(4, 2)),
+                              Segment(Point(4, 0), Point(4, 4)), Segment(Point(0, 1), Point(4, 1))};
+  const float points[] = {1, 0, 3, 2};
+  struct Row {
+    const char* name;
+    double x, y, radius;
+    bool zeroDrawn;
+    Picked::Kind kind;
+    int segment;
+  };
+  for (const Row& row : {Row{"a crossing point before the segment under it", 1.1, 0.1, 0.3, true,
+                             Picked::Crossing, -1},
+                         Row{"the nearest segment", 2, 1.8, 0.5, true, Picked::Segment, 1},
+                         Row{"a segment's very end", 4.05, 4.05, 0.1, true, Picked::Segment, 2},
+                         Row{"two as near: the lower number", 2, 0.5, 0.6, true, Picked::Segment, 0},
+                         Row{"segment 0 not drawn", 2, 0.5, 0.6, false, Picked::Segment, 3},
+                         Row{"beyond the radius", 2, 3, 0.5, true, Picked::Nothing, -1}}) {
+    const Picked picked = pickFigure(row.x, row.y, row.radius, segments, 4, row.zeroDrawn, points, 2);
+    EXPECT_EQ(picked.kind, row.kind) << row.name;
+    EXPECT_EQ(picked.segment, row.segment) << row.name;
+    if (row.kind == Picked::Crossing) {
+      EXPECT_EQ(picked.point.x, 1);
+      EXPECT_EQ(picked.point.y, 0);
+    }
+  }
+}
+
+// A caption too long for the band keeps what fits and counts the rest.
+TEST(Picking, CaptionsFitTheBand) {
+  Selection s;
+  s.head = "Duz 5: (1, 0.5) - (1, 3.5)";
+  s.pieces = {"; sece: 0", ", 1", ", 3", "; poklapa se sa: 7"};
+  const auto length = [](const std::string& text) { return int(text.size()); };
+  EXPECT_EQ(fittedCaption(s, 100, length), "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1, 3; poklapa se sa: 7");
+  EXPECT_EQ(fittedCaption(s, 50, length), "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1, 3 ... (+1)");
+  EXPECT_EQ(fittedCaption(s, 49, length), "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1 ... (+2)");
+  EXPECT_EQ(fittedCaption(s, 20, length), "Duz 5: (1, 0.5) - (1, 3.5) ... (+4)");
+  EXPECT_EQ(shortest(0.1f), "0.1");
+  EXPECT_EQ(shortest(0.0100000035f), "0.0100000035");
+}
+
+// Zooming in stops where a pixel would be finer than a sixteenth of the
+// float spacing at the view's centre; zooming out where the whole float
+// range is in view.
+TEST(ViewMoves, ZoomStopsWhereTheDataEnd) {
+  struct Row {
+    View next, now;
+    bool allowed;
+  };
+  const double unit = 2 * std::tan(M_PI / 8) / 700;  // pixel size per eye distance, 700 high
+  const double spacingAt100 = std::nextafter(100.0f, 200.0f) - 100.0f;
+  for (const Row& row :
+       {Row{{100, 0, spacingAt100 / 8 / unit}, {100, 0, 1}, true},
+        Row{{100, 0, spacingAt100 / 32 / unit}, {100, 0, 1}, false},
+        Row{{0, 0, 1e-30}, {0, 0, 1e-29}, true},
+        Row{{0, 0, 2e38}, {0, 0, 1e38}, true},
+        Row{{0, 0, 2e39}, {0, 0, 1e39}, false}}) {
+    EXPECT_EQ(zoomWithinLimits(row.next, row.now, 1024, 700), row.allowed)
+        << row.next.cx << " " << row.next.dist;
+  }
+}

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <X11/keysym.h>
 
@@ -52,9 +54,9 @@ struct Projection {
 class WindowTest : public testing::Test {
  protected:
   // Starts the program on `input` and waits for its window.
-  Window open(const std::string& input) {
+  Window open(const std::string& input, const std::vector<std::string>& args = {}) {
     dir.write("test.txt", input);
-    program = startProgram(dir.path);
+    program = startProgram(dir.path, {.args = args});
     const Window window = x.findWindow(title);
     if (!window) ADD_FAILURE() << "no window titled \"" << title << "\"";
     return window;
@@ -253,6 +255,111 @@ TEST_F(WindowTest, KeysAndMouseMoveTheView) {
   EXPECT_EQ(result.signal, 0);
 }
 
+// A click selects what is under the pointer and tells what it meets: in the
+// window, by highlights and a caption band, and on standard error.
+TEST_F(WindowTest, ClickSelectsAndTells) {
+  // Three segments through (2, 2).
+  const Window window = open("0 0 4 4\n0 4 4 0\n0 2 4 2\n");
+  ASSERT_TRUE(window);
+  const Image first = x.captureSettled(window);
+  const Projection view{2, 2, 4, 1024, 700};
+  const Rgb blue{0, 0, 255}, green{0, 255, 0}, white{255, 255, 255};
+
+  // Segment 0, at (1, 1): blue, its partners green, a white caption band.
+  x.click(window, int(view.x(1)), int(view.y(1)));
+  const Image segment = x.captureChanged(window, first);
+  for (double t : {0.6, 1.4, 3.0}) {
+    EXPECT_TRUE(seenNear(segment, view.x(t), view.y(t), blue, 1)) << "on segment 0 at " << t;
+    EXPECT_TRUE(seenNear(segment, view.x(t), view.y(4 - t), green, 1)) << "on segment 1 at " << t;
+    EXPECT_TRUE(seenNear(segment, view.x(t), view.y(2), green, 1)) << "on segment 2 at " << t;
+  }
+  EXPECT_EQ(segment.at(512, 350), black) << "the crossing point stays on top";
+  EXPECT_EQ(segment.at(1000, 695), white);
+  EXPECT_EQ(segment.at(1000, 675), first.at(1000, 675)) << "the band is 20 pixels high";
+
+  // The shared crossing point: every pair through it.
+  x.click(window, 512, 350);
+  const Image point = x.captureChanged(window, segment);
+  EXPECT_FALSE(seenNear(point, view.x(1), view.y(1), blue, 1));
+
+  // Empty space clears the selection: the frame before the first click.
+  x.click(window, 60, 60);
+  EXPECT_TRUE(x.captureChanged(window, point) == first);
+
+  // A drag of 20 pixels pans, and selects nothing.
+  x.click(window, int(view.x(1)), int(view.y(1)));
+  const Image again = x.captureChanged(window, first);
+  x.drag(window, 300, 300, 320, 300);
+  const Image panned = x.captureChanged(window, again);
+  EXPECT_TRUE(seenNear(panned, 532, 350, black, 1));
+  EXPECT_TRUE(seenNear(panned, view.x(1) + 20, view.y(1), blue, 1)) << "still selected";
+
+  // c shows the point under the pointer at the right end of the band; p
+  // writes the window, as it is, to segments-1.png.
+  x.pressKey(window, XK_c);
+  const Image readout = x.captureChanged(window, panned);
+  x.pressKey(window, XK_p);
+  const std::string saved = dir.path + "/segments-1.png";
+  for (int tries = 0; tries < 500 && readPng(saved).width == 0; ++tries) usleep(10000);
+  EXPECT_TRUE(readPng(saved) == readout) << "the PNG file is the window";
+
+  // Without the readout, r: the first frame, nothing selected.
+  x.pressKey(window, XK_c);
+  const Image noReadout = x.captureChanged(window, readout);
+  x.pressKey(window, XK_r);
+  EXPECT_TRUE(x.captureChanged(window, noReadout) == first);
+
+  const RunResult result = close(window);
+  EXPECT_EQ(result.err,
+            "Duz 0: (0, 0) - (4, 4); sece: 1, 2\n"
+            "Tacka (2, 2): duzi 0 i 1, 0 i 2, 1 i 2\n"
+            "Duz 0: (0, 0) - (4, 4); sece: 1, 2\n"
+            "Slika prozora je u segments-1.png\n");
+}
+
+// Zooming in stops where the data hold nothing finer: a line stays a line.
+// With more numbers in view than are drawn, the band says so and the
+// drawing stays as it was.
+TEST_F(WindowTest, ZoomAndNumbersHoldAtScale) {
+  std::string input = "100 0 100 1\n0 0 4 3\n";
+  for (int k = 0; k < 400; ++k) {
+    input += std::to_string(200 + k % 20) + " " + std::to_string(k / 20) + " " +
+             std::to_string(200.5 + k % 20) + " " + std::to_string(k / 20) + "\n";
+  }
+  const Window window = open(input, {"-m"});  // a short report: nothing waits on the pipe
+  ASSERT_TRUE(window);
+  const Image first = x.captureSettled(window);
+  x.pressKey(window, XK_n);
+  const Image numbered = x.captureChanged(window, first);
+  int sameAbove = 0;
+  for (int y = 0; y < 680; ++y) {
+    for (int column = 0; column < 1024; ++column) sameAbove += numbered.at(column, y) == first.at(column, y);
+  }
+  EXPECT_EQ(sameAbove, 1024 * 680) << "no numbers drawn";
+  EXPECT_EQ(numbered.at(1000, 695), (Rgb{255, 255, 255})) << "the band says why";
+  EXPECT_EQ(close(window).status, 0);
+
+  // + 80 times on the worked example, about the crossing in the middle:
+  // a pixel is then 1.5e-8 across, a sixteenth of the float spacing at 2,
+  // and the wheel on segment 0 zooms no further (c marks when it would have).
+  const Window example = open("0 0 4 4 0 4 4 0\n");
+  ASSERT_TRUE(example);
+  const Image start = x.captureSettled(example);
+  for (int k = 0; k < 80; ++k) x.pressKey(example, XK_plus);
+  const Image closest = x.captureChanged(example, start);
+  EXPECT_GT(closest.count(red), 1000) << "two lines across the window";
+  EXPECT_EQ(closest.at(512, 350), black);
+  x.turnWheel(example, 700, 162, true);
+  x.pressKey(example, XK_c);
+  const Image after = x.captureChanged(example, closest);
+  int unchanged = 0;
+  for (int y = 0; y < 680; ++y) {
+    for (int column = 0; column < 1024; ++column) unchanged += after.at(column, y) == closest.at(column, y);
+  }
+  EXPECT_EQ(unchanged, 1024 * 680) << "zoomed in no further";
+  EXPECT_EQ(close(example).status, 0);
+}
+
 // --png draws the window's first frame into a file, with no display at all:
 // the very pixels of the window.
 TEST_F(WindowTest, PictureIsTheFirstFrame) {
@@ -329,8 +436,7 @@ TEST_F(WindowTest, MeetingOnlyDrawsTheSameFirstFrame) {
   }
   EXPECT_GT(readPng(dir.path + "/full.png").count(black), 1000);
   EXPECT_TRUE(files[0] == files[1]) << "the same PNG file";
-  program = startProgram(dir.path, {.args = {"-m"}});  // a full report would fill the pipe
-  const Window window = x.findWindow(title);
+  const Window window = open(input, {"-m"});  // a full report would fill the pipe
   ASSERT_TRUE(window);
   EXPECT_TRUE(x.captureSettled(window) == readPng(dir.path + "/full.png"));
   EXPECT_EQ(close(window).status, 0);

@@ -234,6 +234,13 @@ void XClient::drag(Window window, int fromX, int fromY, int toX, int toY) {
   XSync(display_, False);
 }
 
+void XClient::click(Window window, int x, int y) {
+  movePointer(display_, window, x, y);
+  XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  XSync(display_, False);
+}
+
 void XClient::resize(Window window, int width, int height) {
   XResizeWindow(display_, window, unsigned(width), unsigned(height));
   XSync(display_, False);

@@ -70,6 +70,7 @@ class XClient {
   void pressKey(Window window, unsigned long keysym);
   void turnWheel(Window window, int x, int y, bool up);
   void drag(Window window, int fromX, int fromY, int toX, int toY);
+  void click(Window window, int x, int y);
 
  private:
   Display* display_;

@@ -1,0 +1,42 @@
+// What a click on the window can tell about the report: which segment or
+// crossing point is under the pointer, what it meets, and the caption that
+// says so.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "geometry/figures.h"
+#include "geometry/pair_finder.h"
+#include "pick.h"
+
+// The input segments, numbered as in the report, and the pairs that meet,
+// in report order: kept while the window is open.
+void inspectReport(const Segment* segments, int count, PairKeys meetings);
+
+struct Selection {
+  Picked picked;
+  std::vector<int> crossed, overlapped;          // a segment's partners, by number
+  std::vector<std::pair<int, int>> pairs;        // a crossing point's pairs, report order
+  std::vector<Segment> highlighted;              // the selected segment, if any, last
+  std::vector<float> dots;                       // crossing points on top, x, y pairs
+  std::string head;                              // "Duz 5: (1, 0.5) - (1, 3.5)"
+  std::vector<std::string> pieces;               // "; sece: 0", ", 1", ...
+};
+
+// What lies at (x, y) within `radius`, with everything the window shows of
+// it; `points` are the crossing points drawn, x, y pairs.
+Selection selectAt(double x, double y, double radius, const float* points,
+                   std::size_t pointCount);
+
+// The whole caption.
+std::string captionOf(const Selection& selection);
+
+// The caption cut to what `width` holds, measured by `measure`: the pieces
+// that fit, then "... (+N)" for the N left out.
+std::string fittedCaption(const Selection& selection, int width,
+                          const std::function<int(const std::string&)>& measure);
+
+// The shortest decimal that reads back as the same float.
+std::string shortest(float v);

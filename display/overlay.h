@@ -1,0 +1,24 @@
+// What the window draws over the scene: the selection and the caption band.
+#pragma once
+
+#include <string>
+
+#include "draw.h"
+#include "inspect.h"
+
+// The segments the selection meets, 2 pixels wide in green, the selected
+// segment 3 pixels wide in blue, and the crossing points on them black on
+// top, placed as `placement` places the drawing. Leaves the current colour
+// as it was.
+void paintSelection(const Selection& selection, const Placement& placement);
+
+// The band along the bottom of a window this size, with `caption` at its
+// left end and `readout` at its right.
+void paintCaptionBand(const std::string& caption, const std::string& readout, int width,
+                      int height);
+
+// How wide the band's font draws `text`, in pixels.
+int textWidth(const std::string& text);
+
+// The room the band leaves for a caption beside `readout`.
+int captionRoom(const std::string& readout, int width);
