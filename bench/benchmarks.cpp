@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "display/draw.h"
+#include "display/raster.h"
 #include "display/view.h"
 #include "driver/input.h"
 #include "driver/pairs.h"
@@ -146,6 +147,37 @@ void BM_findMeetingPairs(benchmark::State& state) {
   state.counters["pairs"] = double(pairs.size());
 }
 BENCHMARK(BM_findMeetingPairs)->Unit(benchmark::kMillisecond);
+
+// A view of a scene of a million segments and a million crossing points,
+// painted on the processor as the window paints views of huge drawings.
+void BM_rasterHugeView(benchmark::State& state) {
+  clearScene();
+  std::mt19937 random(2);
+  std::uniform_real_distribution<float> unit(0, 1);
+  std::vector<Segment> segments;
+  for (int k = 0; k < 1000000; ++k) {
+    const float x = 1000 * unit(random), y = 1000 * unit(random), a = 6.2831853f * unit(random);
+    segments.emplace_back(Point(x, y), Point(x + 1.77f * std::cos(a), y + 1.77f * std::sin(a)));
+  }
+  SegmentArray array;
+  array.items = segments.data();
+  array.count = int(segments.size());
+  static const int devNull = open("/dev/null", O_WRONLY);
+  auto out = std::make_unique<ReportBuffer>(devNull);
+  if (reportPairs(array, *out, {.meetingOnly = true}) != LoopOutcome::Done || !prepareScene()) {
+    return state.SkipWithError("no scene");
+  }
+  const View view{500, 500, 1000 / (2 * std::tan(M_PI / 8)) / double(state.range(0))};
+  Placement placement;
+  placement.moved = true;
+  placement.cx = view.cx;
+  placement.cy = view.cy;
+  placement.pixelsPerUnit = pixelsPerUnit(view, 700);
+  std::vector<std::uint8_t> pixels;
+  for (auto _ : state) rasterDrawing(placement, 1024, 700, pixels);
+  clearScene();
+}
+BENCHMARK(BM_rasterHugeView)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 void BM_addSegment(benchmark::State& state) {
   const Segment s(Point(1, 2), Point(3, 4));

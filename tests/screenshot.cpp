@@ -1,6 +1,6 @@
 // Runs the program on a directory's test.txt under a private Xvfb, types the
-// given keys into its window, and saves the window as a PNG:
-// screenshot <directory> <file.png> [keys]
+// given keys into its window, clicks where asked, and saves the window as a
+// PNG: screenshot <directory> <file.png> [keys] [X,Y ...]
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -10,8 +10,9 @@
 #include "x_display.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: %s <directory with test.txt> <output.png> [keys]\n", argv[0]);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s <directory with test.txt> <output.png> [keys] [X,Y ...]\n",
+                 argv[0]);
     return 2;
   }
   XvfbServer server;
@@ -24,9 +25,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   Image image = x.captureSettled(window);
-  for (const char key : std::string(argc == 4 ? argv[3] : "")) {
+  for (const char key : std::string(argc >= 4 ? argv[3] : "")) {
     const char name[2] = {key, '\0'};
     x.pressKey(window, XStringToKeysym(name));
+    image = x.captureChanged(window, image);
+  }
+  for (int k = 4; k < argc; ++k) {
+    int px = 0, py = 0;
+    if (std::sscanf(argv[k], "%d,%d", &px, &py) != 2) return 2;
+    x.click(window, px, py);
     image = x.captureChanged(window, image);
   }
   const bool saved = writePng(image, argv[2]);
