@@ -131,8 +131,9 @@ void BM_readSegments(benchmark::State& state) {
 }
 BENCHMARK(BM_readSegments)->Unit(benchmark::kMillisecond);
 
-// The meeting pairs of a million short segments, about one pair a segment.
-void BM_findMeetingPairs(benchmark::State& state) {
+// A million segments of length 1.77 in [0, 1000]^2: about one meeting pair
+// a segment, as scripts/bench --meeting-only makes them.
+std::vector<Segment> sparseSegments() {
   std::mt19937 random(2);
   std::uniform_real_distribution<float> unit(0, 1);
   std::vector<Segment> segments;
@@ -140,6 +141,12 @@ void BM_findMeetingPairs(benchmark::State& state) {
     const float x = 1000 * unit(random), y = 1000 * unit(random), a = 6.2831853f * unit(random);
     segments.emplace_back(Point(x, y), Point(x + 1.77f * std::cos(a), y + 1.77f * std::sin(a)));
   }
+  return segments;
+}
+
+// The meeting pairs of a million short segments, about one pair a segment.
+void BM_findMeetingPairs(benchmark::State& state) {
+  std::vector<Segment> segments = sparseSegments();
   PairKeys pairs;
   for (auto _ : state) {
     findMeetingPairs(segments.data(), int(segments.size()), pairs);
@@ -152,13 +159,7 @@ BENCHMARK(BM_findMeetingPairs)->Unit(benchmark::kMillisecond);
 // painted on the processor as the window paints views of huge drawings.
 void BM_rasterHugeView(benchmark::State& state) {
   clearScene();
-  std::mt19937 random(2);
-  std::uniform_real_distribution<float> unit(0, 1);
-  std::vector<Segment> segments;
-  for (int k = 0; k < 1000000; ++k) {
-    const float x = 1000 * unit(random), y = 1000 * unit(random), a = 6.2831853f * unit(random);
-    segments.emplace_back(Point(x, y), Point(x + 1.77f * std::cos(a), y + 1.77f * std::sin(a)));
-  }
+  std::vector<Segment> segments = sparseSegments();
   SegmentArray array;
   array.items = segments.data();
   array.count = int(segments.size());

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bench/read_report.h"
 #include "tests/program_runner.h"
 #include "tests/x_display.h"
 
@@ -22,16 +23,7 @@ int main(int argc, char** argv) {
   XClient x;
   RunningProgram program =
       startProgram(argv[1], {.args = {argv + 3, argv + argc}, .timeoutSeconds = 3600});
-  long long seen = 0;
-  static char buffer[1 << 20];
-  while (seen < lines) {
-    const ssize_t got = read(program.outFd, buffer, sizeof buffer);
-    if (got <= 0) break;
-    for (const char* p = buffer;
-         (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(buffer + got - p)))); ++p) {
-      ++seen;
-    }
-  }
+  const long long seen = readReport(program.outFd, lines);
   const auto reportEnd = std::chrono::steady_clock::now();
   const Window window = x.findWindow("Geometrija - prikaz zadatka", 600);
   const Rgb clearColour{230, 230, 204};

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/read_report.h"
 #include "tests/program_runner.h"
 #include "tests/x_display.h"
 
@@ -37,16 +38,7 @@ int main(int argc, char** argv) {
   XClient x;
   RunningProgram program =
       startProgram(argv[1], {.args = {argv + 3, argv + argc}, .timeoutSeconds = 3600});
-  long long seen = 0;
-  static char buffer[1 << 20];
-  while (seen < lines) {
-    const ssize_t got = read(program.outFd, buffer, sizeof buffer);
-    if (got <= 0) break;
-    for (const char* p = buffer;
-         (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(buffer + got - p)))); ++p) {
-      ++seen;
-    }
-  }
+  readReport(program.outFd, lines);
   const Window window = x.findWindow("Geometrija - prikaz zadatka", 600);
   if (!window) return 1;
   Image now = x.captureSettled(window, 60);
