@@ -390,6 +390,16 @@ void reshapeWindow(int w, int h) {
   setMatrices(placementOf(view));
 }
 
+bool displayAnswers(int argc, char** argv) {
+  const char* name = nullptr;
+  for (int k = 1; k + 1 < argc; ++k) {
+    if (std::strcmp(argv[k], "-display") == 0) name = argv[k + 1];
+  }
+  Display* answered = XOpenDisplay(name);
+  if (answered) XCloseDisplay(answered);
+  return answered != nullptr;
+}
+
 void showScene(int argc, char** argv) {
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);

@@ -1,5 +1,9 @@
 #pragma once
 
+// Whether the X display the toolkit would open (-display, or DISPLAY)
+// answers.
+bool displayAnswers(int argc, char** argv);
+
 // Opens the window on the prepared scene and runs the toolkit's event loop;
 // closing the window ends the process. argc and argv go to the toolkit.
 void showScene(int argc, char** argv);

@@ -225,9 +225,14 @@ int main(int argc, char** argv) {
   report.csv = options.csv;
   if (options.csv) writeCsvHeader(report);
   catchStopSignals();
-  // What the window's selection lists: the pairs that meet, nothing else.
+  // What the window's selection lists: the pairs that meet, nothing else,
+  // and only for a window that can open. Without a display the toolkit ends
+  // the run after the report with its own message, and nothing need be kept
+  // or drawn for it.
   PairKeys meetings;
-  const bool inspected = options.window && options.png.empty();
+  const int toolkitArgc = int(options.toolkitArgs.size()) - 1;
+  const bool inspected = options.window && options.png.empty() &&
+                         displayAnswers(toolkitArgc, options.toolkitArgs.data());
   const LoopOutcome outcome =
       reportPairs(input.segments, report,
                   {.fillScene = options.window,
@@ -256,6 +261,11 @@ int main(int argc, char** argv) {
     releaseSegments(input.segments);
     return 0;
   }
+  if (options.png.empty() && !inspected) {
+    showScene(toolkitArgc, options.toolkitArgs.data());
+    releaseSegments(input.segments);
+    return noGraphics;
+  }
   // The drawing is made before any graphics start, and the graphics start
   // only with room for them: short of memory, the driver crashes instead of
   // failing.
@@ -275,7 +285,7 @@ int main(int argc, char** argv) {
   // The toolkit ends the process when the window closes.
   labelSegments(input.segments.items, input.segments.count);
   inspectReport(input.segments.items, input.segments.count, std::move(meetings));
-  showScene(int(options.toolkitArgs.size()) - 1, options.toolkitArgs.data());
+  showScene(toolkitArgc, options.toolkitArgs.data());
 
   releaseSegments(input.segments);
   awaitTwoCharacters();

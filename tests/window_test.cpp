@@ -548,6 +548,13 @@ TEST_F(WindowTest, DrawingWithoutMemoryEndsWithTheMessage) {
   // The graphics driver may have complained first; the last line is ours.
   const std::string message = "Greska! Nema dovoljno memorije.\n";
   EXPECT_TRUE(result.err.ends_with("\n" + message) || result.err == message) << result.err;
+
+  // Short of the address space the graphics driver needs, no window opens.
+  dir.write("test.txt", "0 0 4 4 0 4 4 0");
+  const RunResult tight = runProgram(dir.path, {.addressLimit = 260ull << 20});
+  EXPECT_EQ(tight.signal, 0);
+  EXPECT_EQ(tight.status, 255);
+  EXPECT_EQ(tight.err, message);
 }
 #endif
 
