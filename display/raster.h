@@ -7,9 +7,9 @@
 
 #include "draw.h"
 
-// Drawings with more figures than this are painted on the processor in
-// views other than the first: the software driver takes about 0.3
-// microseconds a figure, a million of them take the better part of a
+// Drawings of more than twice this many vertices are painted on the
+// processor in views other than the first: the software driver takes about
+// 0.3 microseconds a figure, a million of them take the better part of a
 // second.
 inline constexpr std::size_t hugeDrawing = 300000;
 
