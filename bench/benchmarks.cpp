@@ -9,10 +9,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "display/draw.h"

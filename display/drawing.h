@@ -28,10 +28,10 @@ template <class T>
 using LargeVector = std::vector<T, PageAllocator<T>>;
 
 struct Drawing {
-  LargeVector<float> vertices;  // x, y pairs
-  std::vector<Run> runs;        // circles, lines, segments, then points
+  LargeVector<float> vertices;                           // x, y pairs
+  std::vector<Run> runs;                                 // circles, lines, segments, then points
   Box bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};  // of every vertex
-  unsigned generation = 0;      // counts the drawings made
+  unsigned generation = 0;                               // counts the drawings made
 };
 
 extern Drawing drawing;

@@ -51,8 +51,8 @@ void selectSegment(Selection& selection) {
   std::sort(selection.crossed.begin(), selection.crossed.end());
   std::sort(selection.overlapped.begin(), selection.overlapped.end());
   const Segment& segment = inputSegments[s];
-  selection.head = "Duz " + std::to_string(s) + ": " + pointText(segment.A.x, segment.A.y) +
-                   " - " + pointText(segment.B.x, segment.B.y);
+  selection.head = "Duz " + std::to_string(s) + ": " + pointText(segment.A.x, segment.A.y) + " - " +
+                   pointText(segment.B.x, segment.B.y);
   const std::pair<const char*, const std::vector<int>*> lists[] = {
       {"; sece: ", &selection.crossed}, {"; poklapa se sa: ", &selection.overlapped}};
   for (const auto& [title, list] : lists) {
@@ -101,11 +101,10 @@ void inspectReport(const Segment* segments, int count, PairKeys meetings) {
                                  [](PairKey key) { return earlierOf(key) == 0; });
 }
 
-Selection selectAt(double x, double y, double radius, const float* points,
-                   std::size_t pointCount) {
+Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount) {
   Selection selection;
-  selection.picked = pickFigure(x, y, radius, inputSegments, inputCount, segmentZeroMeets, points,
-                                pointCount);
+  selection.picked =
+      pickFigure(x, y, radius, inputSegments, inputCount, segmentZeroMeets, points, pointCount);
   if (selection.picked.kind == Picked::Segment) selectSegment(selection);
   if (selection.picked.kind == Picked::Crossing) selectCrossing(selection);
   selection.dots = dotsOn(selection.highlighted, points, pointCount);

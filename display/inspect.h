@@ -17,18 +17,17 @@ void inspectReport(const Segment* segments, int count, PairKeys meetings);
 
 struct Selection {
   Picked picked;
-  std::vector<int> crossed, overlapped;          // a segment's partners, by number
-  std::vector<std::pair<int, int>> pairs;        // a crossing point's pairs, report order
-  std::vector<Segment> highlighted;              // the selected segment, if any, last
-  std::vector<float> dots;                       // crossing points on top, x, y pairs
-  std::string head;                              // "Duz 5: (1, 0.5) - (1, 3.5)"
-  std::vector<std::string> pieces;               // "; sece: 0", ", 1", ...
+  std::vector<int> crossed, overlapped;    // a segment's partners, by number
+  std::vector<std::pair<int, int>> pairs;  // a crossing point's pairs, report order
+  std::vector<Segment> highlighted;        // the selected segment, if any, last
+  std::vector<float> dots;                 // crossing points on top, x, y pairs
+  std::string head;                        // "Duz 5: (1, 0.5) - (1, 3.5)"
+  std::vector<std::string> pieces;         // "; sece: 0", ", 1", ...
 };
 
 // What lies at (x, y) within `radius`, with everything the window shows of
 // it; `points` are the crossing points drawn, x, y pairs.
-Selection selectAt(double x, double y, double radius, const float* points,
-                   std::size_t pointCount);
+Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount);
 
 // The whole caption.
 std::string captionOf(const Selection& selection);

@@ -58,7 +58,8 @@ bool paintLabels(const Placement& placement, const Box& visible) {
       glRasterPos2d(m.x, m.y);
     }
     glBitmap(0, 0, 0, 0, offsetPixels, offsetPixels, nullptr);
-    glutBitmapString(GLUT_BITMAP_HELVETICA_12, reinterpret_cast<const unsigned char*>(text.c_str()));
+    glutBitmapString(GLUT_BITMAP_HELVETICA_12,
+                     reinterpret_cast<const unsigned char*>(text.c_str()));
   }
   glPopAttrib();
   return true;

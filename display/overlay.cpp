@@ -18,8 +18,7 @@ void vertex(double x, double y, const Placement& p) {
   }
 }
 
-void lines(const Segment* first, const Segment* end, float width, int colour,
-           const Placement& p) {
+void lines(const Segment* first, const Segment* end, float width, int colour, const Placement& p) {
   glLineWidth(width);
   setColour(colour);
   glBegin(GL_LINES);

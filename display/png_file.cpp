@@ -112,11 +112,12 @@ int PngFile::name(bool replace) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd_);
   if (!replace) {
     return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
-                                                                                            : errno;
+                                                                                           : errno;
   }
   // A name of its own first, then over the target in one step.
   for (int attempt = 0;; ++attempt) {
-    const std::string stand = path_ + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    const std::string stand =
+        path_ + "." + std::to_string(getpid()) + "-" + std::to_string(attempt);
     if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, stand.c_str(), AT_SYMLINK_FOLLOW) != 0) {
       if (errno == EEXIST && attempt < 100) continue;
       return errno;

@@ -210,4 +210,3 @@ bool prepareScene() {
 std::uint64_t drawingVertexBytes() {
   return drawing.vertices.size() * sizeof(float);
 }
-

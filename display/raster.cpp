@@ -81,7 +81,8 @@ void rasterDrawing(const Placement& p, int width, int height, std::vector<std::u
   const float* v = drawing.vertices.data();
   for (const Run& run : drawing.runs) {
     if (isPaletteCode(run.colour)) {
-      for (int k = 0; k < 3; ++k) canvas.colour[k] = std::uint8_t(std::lround(palette[run.colour][k] * 255));
+      for (int k = 0; k < 3; ++k)
+        canvas.colour[k] = std::uint8_t(std::lround(palette[run.colour][k] * 255));
     }
     const std::size_t first = 2 * std::size_t(run.firstVertex);
     const std::size_t end = first + 2 * std::size_t(run.vertexCount);

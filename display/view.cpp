@@ -67,7 +67,8 @@ View panByPixels(const View& view, double dx, double dy, int height) {
 
 bool zoomWithinLimits(const View& next, const View& now, int width, int height) {
   if (next.dist < now.dist) {
-    const double centre = std::min(std::max(std::fabs(next.cx), std::fabs(next.cy)), double(FLT_MAX));
+    const double centre =
+        std::min(std::max(std::fabs(next.cx), std::fabs(next.cy)), double(FLT_MAX));
     const float at = float(centre);
     const double spacing = double(std::nextafter(at, INFINITY)) - at;
     return 1 / pixelsPerUnit(next, height) >= spacing / 16;

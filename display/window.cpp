@@ -9,6 +9,7 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -16,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "draw.h"
@@ -55,7 +55,7 @@ View pressView;
 bool pressOnFirstView = true;
 
 Selection selection;
-bool readoutShown = false;   // c: the scene point under the pointer
+bool readoutShown = false;  // c: the scene point under the pointer
 int pointerX = 0, pointerY = 0;
 
 // The scene's pixels in the last frame painted, before anything drawn over
@@ -157,13 +157,15 @@ void selectAtPointer(int x, int y) {
 // The window as it is now, to segments-N.png in the current directory, N
 // the first number not taken.
 void savePicture() {
-  std::vector<std::uint8_t> pixels(std::size_t(width) * std::size_t(height) * 3), rows(pixels.size());
+  std::vector<std::uint8_t> pixels(std::size_t(width) * std::size_t(height) * 3),
+      rows(pixels.size());
   paintFrame();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
   const std::size_t stride = std::size_t(width) * 3;
   for (int row = 0; row < height; ++row) {
-    std::copy_n(&pixels[std::size_t(height - 1 - row) * stride], stride, &rows[std::size_t(row) * stride]);
+    std::copy_n(&pixels[std::size_t(height - 1 - row) * stride], stride,
+                &rows[std::size_t(row) * stride]);
   }
   int error = EEXIST;
   std::string name;

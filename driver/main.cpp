@@ -167,7 +167,8 @@ int writePicture(PngFile& file, const std::string& path) {
 
 // Whether `picture` names the input file itself, by whatever name.
 bool isInputFile(const std::string& picture, const std::string& input) {
-  struct stat p {}, i{};
+  struct stat p {
+  }, i{};
   if (stat(picture.c_str(), &p) != 0) return false;
   const int found = input == "-" ? fstat(STDIN_FILENO, &i) : stat(input.c_str(), &i);
   return found == 0 && p.st_dev == i.st_dev && p.st_ino == i.st_ino;
@@ -201,7 +202,8 @@ int main(int argc, char** argv) {
   PngFile picture;
   if (!options.png.empty()) {
     if (isInputFile(options.png, options.file)) {
-      std::fprintf(stderr, "Greska! PNG slika %s bi prepisala ulazni fajl; pogledajte segments --help\n",
+      std::fprintf(stderr,
+                   "Greska! PNG slika %s bi prepisala ulazni fajl; pogledajte segments --help\n",
                    options.png.c_str());
       return usageError;
     }
@@ -233,12 +235,11 @@ int main(int argc, char** argv) {
   const int toolkitArgc = int(options.toolkitArgs.size()) - 1;
   const bool inspected = options.window && options.png.empty() &&
                          displayAnswers(toolkitArgc, options.toolkitArgs.data());
-  const LoopOutcome outcome =
-      reportPairs(input.segments, report,
-                  {.fillScene = options.window,
-                   .meetingOnly = options.meetingOnly,
-                   .progress = &progress,
-                   .meetings = inspected ? &meetings : nullptr});
+  const LoopOutcome outcome = reportPairs(input.segments, report,
+                                          {.fillScene = options.window,
+                                           .meetingOnly = options.meetingOnly,
+                                           .progress = &progress,
+                                           .meetings = inspected ? &meetings : nullptr});
   endProgress(progress);
   if (outcome == LoopOutcome::Stopped) {
     finishWriting(report);  // the lines written so far are whole

@@ -46,8 +46,9 @@ struct RowScreen {
 // later segment for the pairs before it that do not.
 bool storeMeeting(const Segment& earlier, const Segment& later, int kind, Point crossing,
                   std::uint32_t repeats) {
-  return addSegment(later, Red, repeats) && (kind != PointIntersection || addPoint(crossing, Black)) &&
-         addSegment(earlier, Red) && addSegment(later, Red);
+  return addSegment(later, Red, repeats) &&
+         (kind != PointIntersection || addPoint(crossing, Black)) && addSegment(earlier, Red) &&
+         addSegment(later, Red);
 }
 
 bool keep(PairKeys& pairs, PairKey key) {
@@ -112,8 +113,8 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
 // The meeting pairs found by the grid, in report order. The scene gets
 // exactly what the full loop gives it, repeats included: the later segment
 // of the pairs in between is stored as one run.
-LoopOutcome reportFoundPairs(const SegmentArray& segments, const PairKeys& pairs,
-                             ReportBuffer& out, const LoopOptions& options) {
+LoopOutcome reportFoundPairs(const SegmentArray& segments, const PairKeys& pairs, ReportBuffer& out,
+                             const LoopOptions& options) {
   Point crossing(0, 0);
   std::size_t next = 0;
   const bool needCrossing = options.fillScene || out.csv;

@@ -5,10 +5,10 @@
 #include <cstdint>
 
 struct Progress {
-  bool enabled = false;  // standard error is a terminal
-  const char* phase = nullptr;  // shown before the share; the pair loop has none
+  bool enabled = false;          // standard error is a terminal
+  const char* phase = nullptr;   // shown before the share; the pair loop has none
   std::uint64_t totalPairs = 0;  // or the total of the phase's own units
-  double started = 0;  // seconds, monotonic
+  double started = 0;            // seconds, monotonic
   double lastShown = 0;
   int shownWidth = 0;  // length of the line on screen, 0 when none
 };

@@ -31,7 +31,7 @@ struct ReportBuffer {
   ReportBuffer& operator=(const ReportBuffer&) = delete;
   ~ReportBuffer();  // waits until the writer has finished
 
-  int fd;      // where the report goes
+  int fd;            // where the report goes
   bool csv = false;  // rows "j,i,result,x,y" instead of the lines in words; set before any
   char* data;        // the buffer being filled, whole lines only
   std::size_t used = 0;

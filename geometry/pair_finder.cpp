@@ -54,16 +54,15 @@ Grid gridFor(const Segment* segments, int count, const Large<unsigned char>& tin
     maxX = std::max(maxX, std::max(s.A.x, s.B.x) + reach);
     maxY = std::max(maxY, std::max(s.A.y, s.B.y) + reach);
     if (k % every != 0) continue;
-    extents.push_back(float(std::max(std::fabs(double{s.B.x} - s.A.x),
-                                     std::fabs(double{s.B.y} - s.A.y)) +
-                            2 * reach));
+    extents.push_back(float(
+        std::max(std::fabs(double{s.B.x} - s.A.x), std::fabs(double{s.B.y} - s.A.y)) + 2 * reach));
   }
   Grid g{};
   g.h = g.inverse = 1;
   g.columns = g.rows = g.blockRows = 1;
   if (!(minX <= maxX)) return g;  // nothing to place
-  const double scale = std::max({std::fabs(minX), std::fabs(minY), std::fabs(maxX),
-                                 std::fabs(maxY), std::numeric_limits<double>::min()});
+  const double scale = std::max({std::fabs(minX), std::fabs(minY), std::fabs(maxX), std::fabs(maxY),
+                                 std::numeric_limits<double>::min()});
   g.pad = 0x1p-40 * scale;
   g.x0 = minX - 2 * g.pad;
   g.y0 = minY - 2 * g.pad;
@@ -124,8 +123,9 @@ void searchCells(const Cells& cells, std::size_t from, std::size_t to, PairKeys&
     }
     // The other half goes at about the same pace.
     if (progress && (cell & 0xFFFF) == 0) {
-      progress(doneBefore + (cell - from) * (work - doneBefore) / std::max<std::size_t>(to - from, 1),
-               work);
+      progress(
+          doneBefore + (cell - from) * (work - doneBefore) / std::max<std::size_t>(to - from, 1),
+          work);
     }
   }
 }
@@ -164,8 +164,9 @@ void sortPairs(PairKeys& pairs, int count, void* spare, std::size_t spareBytes) 
     scratch.resize(pairs.size());
     into = scratch.data();
   }
-  radixSort(pairs.data(), pairs.size(), into,
-            [bits](PairKey k) { return (k >> 32) << bits | (k & 0x7FFFFFFFu); }, 2 * bits);
+  radixSort(
+      pairs.data(), pairs.size(), into,
+      [bits](PairKey k) { return (k >> 32) << bits | (k & 0x7FFFFFFFu); }, 2 * bits);
 }
 
 }  // namespace

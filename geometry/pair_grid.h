@@ -115,8 +115,8 @@ inline int cellOf(double v, double origin, const Grid& g, int limit) {
 }
 
 inline Item itemOf(const Segment& s, int index, const Grid& g) {
-  Item item{s.A.x, s.A.y, s.B.x, s.B.y, roundedUp(reachPerLength * lengthOf(s) + g.pad), index,
-            0, 0, 0, 0};
+  Item item{s.A.x, s.A.y, s.B.x, s.B.y, roundedUp(reachPerLength * lengthOf(s) + g.pad),
+            index, 0,     0,     0,     0};
   item.c0 = std::uint16_t(cellOf(double{std::min(s.A.x, s.B.x)} - item.reach, g.x0, g, g.columns));
   item.c1 = std::uint16_t(cellOf(double{std::max(s.A.x, s.B.x)} + item.reach, g.x0, g, g.columns));
   item.r0 = std::uint16_t(cellOf(double{std::min(s.A.y, s.B.y)} - item.reach, g.y0, g, g.rows));

@@ -268,7 +268,8 @@ TEST(Labels, ReadAsTheReportNumbers) {
 
   glClear(GL_COLOR_BUFFER_BIT);
   setColour(Black);
-  for (const auto& [x, y, text] : {std::tuple{2.0, 2.0, "0, 1"}, {2.0, 5.0, "2"}, {7.0, 1.0, "3"}}) {
+  for (const auto& [x, y, text] :
+       {std::tuple{2.0, 2.0, "0, 1"}, {2.0, 5.0, "2"}, {7.0, 1.0, "3"}}) {
     glRasterPos2d(x, y);
     glBitmap(0, 0, 0, 0, 4, 4, nullptr);
     glutBitmapString(GLUT_BITMAP_HELVETICA_12, reinterpret_cast<const unsigned char*>(text));

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -310,12 +310,12 @@ TEST(Memory, GraphicsStartOnlyWithRoom) {
     unsigned long long addressLimit;
     int status;
   };
-  for (const Row& row : {Row{{"--png", "x.png"}, 240ull << 20, 255},
-                         Row{{"--png", "x.png"}, 280ull << 20, 255},
-                         Row{{"--png", "x.png"}, 1ull << 30, 0}}) {
-    const RunResult r = runOnInput("0 0 4 4 0 4 4 0", {.args = row.args,
-                                                       .env = {{"DISPLAY", ""}},
-                                                       .addressLimit = row.addressLimit});
+  for (const Row& row :
+       {Row{{"--png", "x.png"}, 240ull << 20, 255}, Row{{"--png", "x.png"}, 280ull << 20, 255},
+        Row{{"--png", "x.png"}, 1ull << 30, 0}}) {
+    const RunResult r =
+        runOnInput("0 0 4 4 0 4 4 0",
+                   {.args = row.args, .env = {{"DISPLAY", ""}}, .addressLimit = row.addressLimit});
     EXPECT_EQ(r.signal, 0) << (row.addressLimit >> 20) << " MB";
     EXPECT_EQ(r.status, row.status) << (row.addressLimit >> 20) << " MB: " << r.err;
     EXPECT_EQ(r.out, "Duzi 0 i 1 imaju presecnu tacku\n");

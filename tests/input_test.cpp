@@ -94,10 +94,10 @@ TEST(Records, MalformedTokensNameTheirSegment) {
 // token being read: a long token after many segments does not fit where it
 // would fit alone.
 TEST(Budget, CountsTheSegmentsBesideTheToken) {
-  std::string text = records(50000);  // an array of about 1.4 MB
+  std::string text = records(50000);        // an array of about 1.4 MB
   text += "0." + std::string(600000, '3');  // a token that needs a 1 MB buffer
-  for (const auto& [budget, fits] : {std::pair{std::uint64_t(2) << 20, false},
-                                     std::pair{std::uint64_t(4) << 20, true}}) {
+  for (const auto& [budget, fits] :
+       {std::pair{std::uint64_t(2) << 20, false}, std::pair{std::uint64_t(4) << 20, true}}) {
     std::FILE* file = std::tmpfile();
     ASSERT_TRUE(file);
     std::fwrite(text.data(), 1, text.size(), file);

@@ -374,9 +374,9 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
   Family apart{"near-parallel overlaps in small cells", {}};
   for (const float y : {0.0f, 0.1f, 0.2f, 0.3f}) {
     const Segment first = seg(0, y, 100, y);
-    for (const Segment& s : {first, seg(200, y + 0.63f, 100, y + 0.63f),
-                             seg(200, y - 0.63f, 100, y - 0.63f), seg(102, y - 0.3f, 100, y - 0.3f),
-                             seg(102, y + 0.3f, 100, y + 0.3f)}) {
+    for (const Segment& s :
+         {first, seg(200, y + 0.63f, 100, y + 0.63f), seg(200, y - 0.63f, 100, y - 0.63f),
+          seg(102, y - 0.3f, 100, y - 0.3f), seg(102, y + 0.3f, 100, y + 0.3f)}) {
       Point crossing;
       if (&s != &first) {
         EXPECT_EQ(intersectSegments(first, s, &crossing), Overlap) << y;

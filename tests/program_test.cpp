@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <sstream>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -228,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--csv", "--no-window", "ulaz.txt"},
                    "first,second,result,x,y\n0,1,cross,2,2\n",
                    0},
-        OptionCase{"csv_apart", {"--csv", "--no-window"}, "first,second,result,x,y\n0,1,none,,\n", 0},
+        OptionCase{
+            "csv_apart", {"--csv", "--no-window"}, "first,second,result,x,y\n0,1,none,,\n", 0},
         OptionCase{"csv_overlap_and_nine_digits",
                    {"--csv", "--no-window", "csv.txt"},
                    "first,second,result,x,y\n0,1,overlap,,\n0,2,cross,0.00999999,0\n"
@@ -240,12 +241,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "1,2,cross,0.0100000035,0\n",
                    0},
         OptionCase{"png_with_an_empty_path", {"--png", ""}, "", 64, "--png"},
-        OptionCase{"png_naming_the_input", {"--png", "./ulaz.txt", "ulaz.txt"}, "", 64,
-                   "./ulaz.txt"},
+        OptionCase{
+            "png_naming_the_input", {"--png", "./ulaz.txt", "ulaz.txt"}, "", 64, "./ulaz.txt"},
         // The folder is tried before the report, not after it.
-        OptionCase{"png_in_a_missing_folder", {"--png", "nema/x.png", "ulaz.txt"}, "", 3,
-                   "nema/x.png"},
-        OptionCase{"png_of_an_empty_input", {"--png", "x.png", "prazan.txt"}, noData, 0,
+        OptionCase{
+            "png_in_a_missing_folder", {"--png", "nema/x.png", "ulaz.txt"}, "", 3, "nema/x.png"},
+        OptionCase{"png_of_an_empty_input",
+                   {"--png", "x.png", "prazan.txt"},
+                   noData,
+                   0,
                    "PNG slika x.png nije napravljena"},
         OptionCase{"missing_file",
                    {"nema.txt"},
@@ -297,8 +301,8 @@ std::string family(const std::string& name) {
 }
 
 TEST(MeetingOnly, WritesTheMeetingLinesOfTheFullReport) {
-  for (const std::string name : {"sparse", "polyline", "lattice pieces", "stack", "points",
-                                 "huge", "tiny", "map"}) {
+  for (const std::string name :
+       {"sparse", "polyline", "lattice pieces", "stack", "points", "huge", "tiny", "map"}) {
     const std::string input = family(name);
     const RunResult full = runOnInput(input, {.args = {"--no-window"}});
     const RunResult meeting = runOnInput(input, {.args = {"--no-window", "-m"}});
@@ -314,7 +318,7 @@ TEST(MeetingOnly, WritesTheMeetingLinesOfTheFullReport) {
         << name << ": " << meeting.out.size() << " and " << expected.size() << " bytes";
   }
   for (const std::string& input : {std::string(""), std::string("0 0 4 x"),
-                                  std::string("0 0 4 4 1 2"), std::string("7 7 7 7")}) {
+                                   std::string("0 0 4 4 1 2"), std::string("7 7 7 7")}) {
     const RunResult full = runOnInput(input, {.args = {"--no-window"}});
     const RunResult meeting = runOnInput(input, {.args = {"--no-window", "-m"}});
     EXPECT_EQ(meeting.out, full.out) << input;

@@ -120,8 +120,8 @@ void writeWithoutAThread() {
   expected.reserve(std::size_t(5) << 20);
   for (int i = 1; i < 500; ++i) {
     for (int j = 0; j < i; ++j) {
-      expected += "Duzi " + std::to_string(j) + " i " + std::to_string(i) +
-                  " nemaju presecnih tacaka\n";
+      expected +=
+          "Duzi " + std::to_string(j) + " i " + std::to_string(i) + " nemaju presecnih tacaka\n";
     }
   }
   rlimit before{};

@@ -1,6 +1,6 @@
+#include "display/view.h"
 #include "display/inspect.h"
 #include "display/pick.h"
-#include "display/view.h"
 
 #include <gtest/gtest.h>
 
@@ -116,14 +116,16 @@ TEST(Picking, NearestFigureWithinTheRadius) {
     Picked::Kind kind;
     int segment;
   };
-  for (const Row& row : {Row{"a crossing point before the segment under it", 1.1, 0.1, 0.3, true,
-                             Picked::Crossing, -1},
-                         Row{"the nearest segment", 2, 1.8, 0.5, true, Picked::Segment, 1},
-                         Row{"a segment's very end", 4.05, 4.05, 0.1, true, Picked::Segment, 2},
-                         Row{"two as near: the lower number", 2, 0.5, 0.6, true, Picked::Segment, 0},
-                         Row{"segment 0 not drawn", 2, 0.5, 0.6, false, Picked::Segment, 3},
-                         Row{"beyond the radius", 2, 3, 0.5, true, Picked::Nothing, -1}}) {
-    const Picked picked = pickFigure(row.x, row.y, row.radius, segments, 4, row.zeroDrawn, points, 2);
+  for (const Row& row :
+       {Row{"a crossing point before the segment under it", 1.1, 0.1, 0.3, true, Picked::Crossing,
+            -1},
+        Row{"the nearest segment", 2, 1.8, 0.5, true, Picked::Segment, 1},
+        Row{"a segment's very end", 4.05, 4.05, 0.1, true, Picked::Segment, 2},
+        Row{"two as near: the lower number", 2, 0.5, 0.6, true, Picked::Segment, 0},
+        Row{"segment 0 not drawn", 2, 0.5, 0.6, false, Picked::Segment, 3},
+        Row{"beyond the radius", 2, 3, 0.5, true, Picked::Nothing, -1}}) {
+    const Picked picked =
+        pickFigure(row.x, row.y, row.radius, segments, 4, row.zeroDrawn, points, 2);
     EXPECT_EQ(picked.kind, row.kind) << row.name;
     EXPECT_EQ(picked.segment, row.segment) << row.name;
     if (row.kind == Picked::Crossing) {
@@ -139,7 +141,8 @@ TEST(Picking, CaptionsFitTheBand) {
   s.head = "Duz 5: (1, 0.5) - (1, 3.5)";
   s.pieces = {"; sece: 0", ", 1", ", 3", "; poklapa se sa: 7"};
   const auto length = [](const std::string& text) { return int(text.size()); };
-  EXPECT_EQ(fittedCaption(s, 100, length), "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1, 3; poklapa se sa: 7");
+  EXPECT_EQ(fittedCaption(s, 100, length),
+            "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1, 3; poklapa se sa: 7");
   EXPECT_EQ(fittedCaption(s, 50, length), "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1, 3 ... (+1)");
   EXPECT_EQ(fittedCaption(s, 49, length), "Duz 5: (1, 0.5) - (1, 3.5); sece: 0, 1 ... (+2)");
   EXPECT_EQ(fittedCaption(s, 20, length), "Duz 5: (1, 0.5) - (1, 3.5) ... (+4)");
@@ -160,8 +163,7 @@ TEST(ViewMoves, ZoomStopsWhereTheDataEnd) {
   for (const Row& row :
        {Row{{100, 0, spacingAt100 / 8 / unit}, {100, 0, 1}, true},
         Row{{100, 0, spacingAt100 / 32 / unit}, {100, 0, 1}, false},
-        Row{{0, 0, 1e-30}, {0, 0, 1e-29}, true},
-        Row{{0, 0, 2e38}, {0, 0, 1e38}, true},
+        Row{{0, 0, 1e-30}, {0, 0, 1e-29}, true}, Row{{0, 0, 2e38}, {0, 0, 1e38}, true},
         Row{{0, 0, 2e39}, {0, 0, 1e39}, false}}) {
     EXPECT_EQ(zoomWithinLimits(row.next, row.now, 1024, 700), row.allowed)
         << row.next.cx << " " << row.next.dist;

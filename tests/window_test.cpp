@@ -439,8 +439,8 @@ TEST_F(WindowTest, MeetingOnlyDrawsTheSameFirstFrame) {
   std::string input;
   for (int k = 0; k < 2000; ++k) {
     const double x = (k * 7919 % 1000) * 0.3, y = (k * 104729 % 997) * 0.3, a = k * 2.39996;
-    input += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(x + 9 * std::cos(a)) +
-             " " + std::to_string(y + 9 * std::sin(a)) + "\n";
+    input += std::to_string(x) + " " + std::to_string(y) + " " +
+             std::to_string(x + 9 * std::cos(a)) + " " + std::to_string(y + 9 * std::sin(a)) + "\n";
   }
   dir.write("test.txt", input);
   std::string files[2];

@@ -141,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   check(reportPairs(input.segments, *meeting.out, {.meetingOnly = true}) == LoopOutcome::Done);
   check(meeting.take() == withoutApartLines(fullReport));
-  check(sameRuns(runsOf(scene.segments), fullSegments) && sameRuns(runsOf(scene.points), fullPoints));
+  check(sameRuns(runsOf(scene.segments), fullSegments) &&
+        sameRuns(runsOf(scene.points), fullPoints));
   check(std::memcmp(&scene.minCorner, &fullMin, sizeof fullMin) == 0 &&
         std::memcmp(&scene.maxCorner, &fullMax, sizeof fullMax) == 0);
   scene.points.clear();
@@ -153,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 1; i < n; ++i) {
     for (int j = 0; j < i; ++j) {
       Point crossing;
-      const int kind = intersectSegments(input.segments.items[j], input.segments.items[i], &crossing);
+      const int kind =
+          intersectSegments(input.segments.items[j], input.segments.items[i], &crossing);
       if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
     }
   }
