@@ -6,8 +6,9 @@
 #include "view.h"
 
 // Builds the drawing of the scene; the scene must not change afterwards.
-// Returns false, with nothing prepared, when memory runs out.
-[[nodiscard]] bool prepareScene();
+// Returns false, with nothing prepared, when memory runs out or `stopped`
+// (asked now and then) says so.
+[[nodiscard]] bool prepareScene(bool (*stopped)() = nullptr);
 
 // How the drawing's vertices are sent to OpenGL: as they are, for the
 // current matrices to place; or moved, computed in double as

@@ -121,12 +121,15 @@ class DistinctFigures {
   LargeVector<std::uint32_t> slots_;
 };
 
+// Thrown when the preparation is asked to stop.
+struct Interrupted {};
+
 // Adds one list to the drawing. `current` is the colour in force before the
 // list and after it. Works on the list's runs: the entries of a run are one
 // figure repeated, drawn once. Figures drawn in the colour that is inherited
 // from the previous frame are never merged with figures of a set colour.
 template <class Figure>
-void prepareList(const FigureList<Figure>& list, Shape shape, int& current) {
+void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool (*stopped)()) {
   constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
   // Which figure each run shows, and the last run that shows each figure.
   DistinctFigures<count> figures(list.runCount());
@@ -151,6 +154,7 @@ void prepareList(const FigureList<Figure>& list, Shape shape, int& current) {
     figureOfRun.push_back(figure);
   };
   list.forEachRun([&](const Figure& f, std::uint32_t) {
+    if ((read & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
     if (isPaletteCode(f.colour)) current = f.colour;
     Pending& slot = pending[read++ % ahead];
     if (read > ahead) lookUp(slot);
@@ -185,26 +189,27 @@ void widen(Box& box, double x, double y) {
 
 }  // namespace
 
-bool prepareScene() {
+bool prepareScene(bool (*stopped)()) {
   try {
     const unsigned generation = drawing.generation + 1;
     drawing = Drawing{};
     drawing.generation = generation;
     int current = inheritedColour;
-    prepareList(scene.circles, Shape::Circles, current);
-    prepareList(scene.lines, Shape::Lines, current);
-    prepareList(scene.segments, Shape::Segments, current);
-    prepareList(scene.points, Shape::Points, current);
+    prepareList(scene.circles, Shape::Circles, current, stopped);
+    prepareList(scene.lines, Shape::Lines, current, stopped);
+    prepareList(scene.segments, Shape::Segments, current, stopped);
+    prepareList(scene.points, Shape::Points, current, stopped);
     for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
       widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
     }
     return true;
   } catch (const std::bad_alloc&) {
-    const unsigned generation = drawing.generation;
-    drawing = Drawing{};
-    drawing.generation = generation;
-    return false;
+  } catch (const Interrupted&) {
   }
+  const unsigned generation = drawing.generation;
+  drawing = Drawing{};
+  drawing.generation = generation;
+  return false;
 }
 
 std::uint64_t drawingVertexBytes() {

@@ -1,16 +1,19 @@
 #include "input.h"
 
+#include <poll.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "geometry/pages.h"
+#include "signals.h"
 
 namespace {
 
@@ -28,14 +31,15 @@ bool isBlank(char c) {
 // the byte after each token is a blank or the spare byte past the buffer, and
 // is replaced by a terminator for strtof for a moment.
 struct Stream {
-  std::FILE* file = nullptr;  // null when all the bytes are in the buffer
-  char* buffer = nullptr;     // `capacity` bytes and one spare
+  int fd = -1;             // -1 when all the bytes are in the buffer
+  char* buffer = nullptr;  // `capacity` bytes and one spare
   std::size_t capacity = 0;
   char* at = nullptr;  // unread bytes are [at, end)
   char* end = nullptr;
   bool ended = false;  // nothing more to read
   bool failed = false;
   bool tooLarge = false;
+  bool stopped = false;               // by a stop signal
   std::uint64_t budget = UINT64_MAX;  // for the buffer and the array together
   Progress* progress = nullptr;
   std::uint64_t bytesRead = 0;
@@ -56,6 +60,32 @@ bool allocate(Stream& s, std::size_t capacity) {
   return true;
 }
 
+// Reads up to `size` bytes, less only at the end of the file. A pipe or a
+// terminal is waited on a tenth of a second at a time, so that a stop
+// signal ends the reading even while nothing comes.
+std::size_t readAll(Stream& s, char* at, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    if (stopSignal()) {
+      s.ended = s.stopped = true;
+      break;
+    }
+    pollfd readable{s.fd, POLLIN, 0};
+    if (poll(&readable, 1, 100) == 0) continue;
+    const ssize_t n = read(s.fd, at + done, size - done);
+    if (n > 0) {
+      done += std::size_t(n);
+    } else if (n == 0) {
+      s.ended = true;
+      break;
+    } else if (errno != EINTR && errno != EAGAIN) {
+      s.ended = s.failed = true;
+      break;
+    }
+  }
+  return done;
+}
+
 // Keeps the unread bytes, moved to the start of the buffer, and reads more
 // after them, growing the buffer when what is kept fills it. Returns false
 // when no byte was added.
@@ -72,14 +102,10 @@ bool refill(Stream& s, std::uint64_t arrayBytes) {
       return false;
     }
   }
-  const std::size_t read = std::fread(s.end, 1, s.capacity - kept, s.file);
+  const std::size_t read = readAll(s, s.end, s.capacity - kept);
   s.end += read;
   s.bytesRead += read;
   if (s.progress) showProgress(*s.progress, s.bytesRead);
-  if (read < s.capacity - kept) {
-    s.ended = true;
-    s.failed = std::ferror(s.file) != 0;
-  }
   return read > 0;
 }
 
@@ -118,59 +144,13 @@ Token nextToken(Stream& s, std::uint64_t arrayBytes, char*& begin, char*& stop) 
       judged = true;
       if (!mayBeNumber(s.at, judgedLength)) return Token::Rejected;
     }
-    if (!refill(s, arrayBytes) && (s.tooLarge || s.failed)) return Token::End;
+    if (!refill(s, arrayBytes) && (s.tooLarge || s.failed || s.stopped)) return Token::End;
   }
   s.at = stop;
   return Token::Found;
 }
 
-// Powers of ten that are exact floats.
-constexpr float exactTens[] = {1, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-
-// The commonest numbers of a drawing, such as "-123.456": an optional minus,
-// at most seven digits and at most one point. Their digits make an integer
-// below 2^24 and their point a power of ten up to 10^10, both exact floats,
-// so one float division rounds the quotient once, correctly, as strtof does.
-bool shortDecimal(const char* at, const char* stop, float& value) {
-  const bool negative = at != stop && *at == '-';
-  at += negative;
-  std::uint32_t digits = 0;
-  int count = 0, after = -1;  // digits after the point, once there is one
-  for (; at != stop; ++at) {
-    if (*at >= '0' && *at <= '9') {
-      digits = digits * 10 + std::uint32_t(*at - '0');
-      if (++count > 7) return false;
-      after += after >= 0;
-    } else if (*at == '.' && after < 0) {
-      after = 0;
-    } else {
-      return false;
-    }
-  }
-  if (count == 0) return false;
-  value = float(digits) / exactTens[after < 0 ? 0 : after];
-  if (negative) value = -value;
-  return true;
-}
-
 }  // namespace
-
-// The C library's strtof decides what a number is. std::from_chars gives
-// the same correctly rounded value several times faster, where it takes the
-// whole token without complaint; everything else (a sign +, hexadecimal,
-// underflow, overflow, a token that is not a number) goes to strtof.
-bool readFloat(char* begin, char* stop, float& value) {
-  if (shortDecimal(begin, stop, value)) return true;
-  const auto [end, error] = std::from_chars(begin, stop, value);
-  if (error == std::errc() && end == stop) return std::isfinite(value);
-  const char saved = *stop;
-  *stop = '\0';
-  char* converted = nullptr;
-  value = std::strtof(begin, &converted);
-  *stop = saved;
-  // Overflow yields infinity; underflow yields a finite value, which is kept.
-  return converted == stop && std::isfinite(value);
-}
 
 namespace {
 
@@ -261,6 +241,7 @@ Input parse(Stream& s) {
     }
     read = readRecord();
   }
+  if (s.stopped) return finish(input, ReadOutcome::Stopped);
   if (s.failed) return finish(input, ReadOutcome::CannotRead);
   if (s.tooLarge) {
     // One token filled the memory allowed.
@@ -289,8 +270,15 @@ Input parseSegments(const char* text, std::size_t size) {
 }
 
 Input readSegments(std::FILE* file, std::uint64_t budget, Progress* progress) {
+  // A large file is read by both cores, half each.
+  struct stat info {};
+  Input halves;
+  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+      readInHalves(fileno(file), std::uint64_t(info.st_size), budget, progress, halves)) {
+    return halves;
+  }
   Stream s;
-  s.file = file;
+  s.fd = fileno(file);
   s.budget = budget;
   s.progress = progress;
   if (!allocate(s, readSize)) {
@@ -308,18 +296,4 @@ void releaseSegments(SegmentArray& segments) {
     std::free(segments.items);
   }
   segments = SegmentArray{};
-}
-
-std::string printableToken(const std::string& token) {
-  std::string shown;
-  for (const char c : token) {
-    if (c >= 0x20 && c < 0x7F) {
-      shown += c;
-    } else {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
-      shown += escaped;
-    }
-  }
-  return shown;
 }

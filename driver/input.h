@@ -24,6 +24,7 @@ enum class ReadOutcome {
   CannotRead,   // the file could not be read (a directory, an I/O error)
   Malformed,    // a token that is not a finite float
   OutOfMemory,  // the segments read so far already fill the memory allowed
+  Stopped,      // a stop signal came
 };
 
 struct Input {
@@ -45,9 +46,18 @@ Input parseSegments(const char* text, std::size_t size);
 // Reads and parses the file as it goes. The array of segments and the
 // longest token together stay within `budget` bytes: a file that is larger
 // (or endless, like /dev/zero) ends with OutOfMemory once it reaches it.
-// Shows the bytes read so far on `progress`, if given.
+// Shows the bytes read so far on `progress`, if given. A stop signal ends
+// the reading (Stopped), also while a pipe brings nothing.
 Input readSegments(std::FILE* file, std::uint64_t budget = UINT64_MAX,
                    Progress* progress = nullptr);
+
+// The same for a large regular file of `size` bytes, read and converted by
+// two threads, half each, straight into an array of the size it needs.
+// False, with nothing read, where the file does not suit that (small, a
+// token longer than a number needs, changed while read, more than the
+// budget): readSegments then reads it as a stream.
+bool readInHalves(int fd, std::uint64_t size, std::uint64_t budget, Progress* progress,
+                  Input& input);
 
 void releaseSegments(SegmentArray& segments);
 

@@ -93,6 +93,9 @@ Input readInput(const Options& options, int& status) {
     none.outcome = ReadOutcome::CannotRead;
     return none;
   }
+  // From here on a stop signal ends the run with its status, whatever phase
+  // it comes in.
+  catchStopSignals();
   const std::uint64_t available = availableMemory();
   // A file's size is known: reading a large one shows its progress.
   struct stat info {};
@@ -103,7 +106,11 @@ Input readInput(const Options& options, int& status) {
   if (file != stdin) std::fclose(file);
 
   switch (input.outcome) {
+    case ReadOutcome::Stopped:
+      status = 128 + stopSignal();
+      break;
     case ReadOutcome::CannotRead:
+      releaseStopSignals();  // two characters are awaited
       status = failToOpen();
       break;
     case ReadOutcome::NoData:
@@ -226,7 +233,6 @@ int main(int argc, char** argv) {
   Progress progress = startProgress(n * (n - 1) / 2);
   report.csv = options.csv;
   if (options.csv) writeCsvHeader(report);
-  catchStopSignals();
   // What the window's selection lists: the pairs that meet, nothing else,
   // and only for a window that can open. Without a display the toolkit ends
   // the run after the report with its own message, and nothing need be kept
@@ -249,7 +255,6 @@ int main(int argc, char** argv) {
   // All of it, before the window opens. A stop signal still ends the writing
   // at a line end until the last byte is out.
   const bool written = flushReport(report);
-  releaseStopSignals();
   if (stopSignal()) {
     releaseSegments(input.segments);
     return 128 + stopSignal();
@@ -263,6 +268,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.png.empty() && !inspected) {
+    releaseStopSignals();
     showScene(toolkitArgc, options.toolkitArgs.data());
     releaseSegments(input.segments);
     return noGraphics;
@@ -270,10 +276,12 @@ int main(int argc, char** argv) {
   // The drawing is made before any graphics start, and the graphics start
   // only with room for them: short of memory, the driver crashes instead of
   // failing.
-  if (!prepareScene() || !graphicsFit(drawingVertexBytes())) {
+  if (!prepareScene(stopAsked) || !graphicsFit(drawingVertexBytes())) {
     releaseSegments(input.segments);
-    return failOutOfMemory();
+    return stopSignal() ? 128 + stopSignal() : failOutOfMemory();
   }
+  // Once the graphics start, the signals end the program as usual.
+  releaseStopSignals();
   // The drawing holds all the window shows: the lists it was made from go,
   // and the graphics driver has their room.
   scene.segments.clear();

@@ -1,9 +1,11 @@
 #include "pairs.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
 #include <utility>
 
 #include "geometry/intersect.h"
@@ -110,15 +112,15 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
   return LoopOutcome::Done;
 }
 
-// The meeting pairs found by the grid, in report order. The scene gets
-// exactly what the full loop gives it, repeats included: the later segment
-// of the pairs in between is stored as one run.
-LoopOutcome reportFoundPairs(const SegmentArray& segments, const PairKeys& pairs, ReportBuffer& out,
-                             const LoopOptions& options) {
+// The meeting pairs found by the index for the rows [from, to), in report
+// order. The scene gets exactly what the full loop gives it, repeats
+// included: the later segment of the pairs in between is stored as one run.
+LoopOutcome reportFoundPairs(const SegmentArray& segments, std::span<const PairKey> pairs, int from,
+                             int to, ReportBuffer& out, const LoopOptions& options) {
   Point crossing(0, 0);
   std::size_t next = 0;
   const bool needCrossing = options.fillScene || out.csv;
-  for (int i = 1; i < segments.count; ++i) {
+  for (int i = std::max(from, 1); i < to; ++i) {
     const Segment later = segments.items[i];
     int previous = -1;  // the earlier segment of the row's last meeting pair
     for (; next < pairs.size() && laterOf(pairs[next]) == i; ++next) {
@@ -160,25 +162,41 @@ void showSearch(std::uint64_t done, std::uint64_t total) {
   showProgress(searching, done);
 }
 
+LoopOutcome outcomeOf(PairSearch found) {
+  return found == PairSearch::Stopped ? LoopOutcome::Stopped : LoopOutcome::OutOfMemory;
+}
+
+// The meeting-only report, round by round: as many rows at a time as the
+// pairs held at once allow.
+LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
+                               const LoopOptions& options) {
+  PairFinder finder;
+  searching = startPhase("trazenje parova", 1);
+  PairSearch found = startPairSearch(finder, segments.items, segments.count,
+                                     {.progress = showSearch, .stopped = stopAsked});
+  std::span<const PairKey> pairs;
+  while (found == PairSearch::Found && !searchDone(finder)) {
+    const int from = finder.done;
+    found = nextMeetingPairs(finder, pairs);
+    if (found != PairSearch::Found) break;
+    const LoopOutcome outcome = reportFoundPairs(segments, pairs, from, finder.done, out, options);
+    if (outcome != LoopOutcome::Done) return outcome;
+    if (!options.meetings) continue;
+    try {
+      options.meetings->insert(options.meetings->end(), pairs.begin(), pairs.end());
+    } catch (const std::bad_alloc&) {
+      return LoopOutcome::OutOfMemory;
+    }
+  }
+  endProgress(searching);
+  if (found == PairSearch::Dense) return reportEveryPair(segments, out, options);
+  return found == PairSearch::Found ? LoopOutcome::Done : outcomeOf(found);
+}
+
 }  // namespace
 
 LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options) {
   if (!out.data) return LoopOutcome::OutOfMemory;
   if (!options.meetingOnly) return reportEveryPair(segments, out, options);
-  PairKeys pairs;
-  searching = startPhase("trazenje parova", 1);
-  const PairSearch found = findMeetingPairs(segments.items, segments.count, pairs, showSearch);
-  endProgress(searching);
-  switch (found) {
-    case PairSearch::Found: {
-      const LoopOutcome outcome = reportFoundPairs(segments, pairs, out, options);
-      if (options.meetings) *options.meetings = std::move(pairs);
-      return outcome;
-    }
-    case PairSearch::Dense:
-      return reportEveryPair(segments, out, options);
-    case PairSearch::OutOfMemory:
-      break;
-  }
-  return LoopOutcome::OutOfMemory;
+  return reportMeetingPairs(segments, out, options);
 }

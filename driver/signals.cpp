@@ -37,3 +37,7 @@ void releaseStopSignals() {
 int stopSignal() {
   return caught;
 }
+
+bool stopAsked() {
+  return caught != 0;
+}

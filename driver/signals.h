@@ -10,3 +10,6 @@ void releaseStopSignals();
 
 // The signal caught, or 0.
 int stopSignal();
+
+// Whether one was caught, for the loops that are told how to stop.
+bool stopAsked();

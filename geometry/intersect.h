@@ -26,8 +26,15 @@ struct EndPoints {
 // of a large input are settled here, many at a time.
 void screenPairs(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);
 
-// screenPairs picks one of these: the widest vector registers this processor
-// has. Both give the same flags; the wide one runs only where wideScreening().
+// The same for a list of pairs: pair k is segment k of `firsts` (the
+// earlier one) and segment k of `seconds`.
+void screenPairList(EndPoints firsts, EndPoints seconds, int count, unsigned char* mayMeet);
+
+// screenPairs and screenPairList pick one of these: the widest vector
+// registers this processor has. Plain and wide give the same flags; the wide
+// ones run only where wideScreening().
 void screenPairsPlain(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);
 void screenPairsWide(EndPoints firsts, int count, Segment second, unsigned char* mayMeet);
+void screenListPlain(EndPoints firsts, EndPoints seconds, int count, unsigned char* mayMeet);
+void screenListWide(EndPoints firsts, EndPoints seconds, int count, unsigned char* mayMeet);
 bool wideScreening();

@@ -1,9 +1,11 @@
-// The pairs of segments that meet, found without testing every pair: a
-// uniform grid proposes the pairs whose segments come close enough to meet,
-// and each of those goes through intersectSegments.
+// The pairs of segments that meet, found without testing every pair: an
+// index proposes the pairs whose segments come close enough to meet, and
+// each of those goes through intersectSegments.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "figures.h"
@@ -31,15 +33,48 @@ inline int kindOf(PairKey key) {
 using PairKeys = std::vector<PairKey, PageAllocator<PairKey>>;
 
 enum class PairSearch {
-  Found,        // `pairs` holds every meeting pair, sorted
+  Found,        // the pairs asked for are there, sorted
   Dense,        // so many pairs come close that testing every pair costs less
   OutOfMemory,  // nothing found
+  Stopped,      // `stopped` said so
 };
 
-// Finds every pair of `segments` that intersectSegments calls meeting (a
-// crossing or an overlap) and puts their keys into `pairs`, in order. Calls
-// `progress(done, total)` now and then while it tests, if given. With
-// `evenIfDense`, never answers Dense.
+struct PairSearchOptions {
+  // Called now and then while the search runs, from the calling thread.
+  void (*progress)(std::uint64_t done, std::uint64_t total) = nullptr;
+  // Asked often, from every thread of the search: true ends it.
+  bool (*stopped)() = nullptr;
+  bool evenIfDense = false;  // never answer Dense
+  // The most pairs held at once: where more meet, they are found in rounds,
+  // each for the rows of a range of later segments.
+  std::size_t pairsAtOnce = std::size_t(32) << 20;
+};
+
+struct PairIndex;
+
+// A search in rounds over an index built once.
+struct PairFinder {
+  std::shared_ptr<PairIndex> index;
+  int done = 0;  // every meeting pair whose later segment is below this was handed out
+  int count = 0;
+};
+
+// Builds the index of `segments`, which must stay as they are while the
+// finder is used.
+PairSearch startPairSearch(PairFinder& finder, const Segment* segments, int count,
+                           const PairSearchOptions& options = {});
+
+// The next round: every meeting pair whose later segment lies in
+// [finder.done, the new finder.done), in report order, in the finder's
+// memory until the next round. Dense only in the first round, before any
+// pair was handed out.
+PairSearch nextMeetingPairs(PairFinder& finder, std::span<const PairKey>& pairs);
+
+inline bool searchDone(const PairFinder& finder) {
+  return finder.done >= finder.count;
+}
+
+// Every pair that intersectSegments calls meeting (a crossing or an
+// overlap), in report order, all at once.
 PairSearch findMeetingPairs(const Segment* segments, int count, PairKeys& pairs,
-                            void (*progress)(std::uint64_t done, std::uint64_t total) = nullptr,
-                            bool evenIfDense = false);
+                            PairSearchOptions options = {});

@@ -430,7 +430,7 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
         if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
       }
     }
-    ASSERT_EQ(findMeetingPairs(segments.data(), n, found, nullptr, true), PairSearch::Found);
+    ASSERT_EQ(findMeetingPairs(segments.data(), n, found, {.evenIfDense = true}), PairSearch::Found);
     EXPECT_EQ(found.size(), expected.size()) << family.name;
     EXPECT_TRUE(found == expected) << family.name;
   }

@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The grid, used even where testing every pair would pay.
   PairKeys found, expected;
-  check(findMeetingPairs(input.segments.items, n, found, nullptr, true) == PairSearch::Found);
+  check(findMeetingPairs(input.segments.items, n, found, {.evenIfDense = true}) == PairSearch::Found);
   for (int i = 1; i < n; ++i) {
     for (int j = 0; j < i; ++j) {
       Point crossing;

@@ -1,0 +1,87 @@
+// Numbers and tokens as the input holds them.
+#include <bit>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "input.h"
+
+namespace {
+
+// Powers of ten that are exact doubles.
+constexpr double exactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The commonest numbers of a drawing, such as "-123.456" or "7456012.3125":
+// an optional minus, digits and at most one point. Their digits make an
+// integer of at most 2^53 and their point a power of ten up to 10^22, both
+// exact doubles, so one division rounds the quotient once, correctly, to a
+// double. Rounding that to a float gives the float nearest to the decimal,
+// as strtof does, unless the double fell exactly halfway between two floats
+// (then the decimal may lie on either side) or below the normal floats
+// (where the halfway points lie elsewhere): those go to strtof.
+bool plainDecimal(const char* at, const char* stop, float& value) {
+  const bool negative = at != stop && *at == '-';
+  at += negative;
+  std::uint64_t digits = 0;
+  int count = 0, significant = 0, after = -1;  // digits after the point, once there is one
+  for (; at != stop; ++at) {
+    const unsigned digit = unsigned(*at) - '0';
+    if (digit < 10) {
+      ++count;
+      after += after >= 0;
+      if (digits == 0 && digit == 0) continue;  // a leading zero
+      if (++significant > 16) return false;
+      digits = digits * 10 + digit;
+    } else if (*at == '.' && after < 0) {
+      after = 0;
+    } else {
+      return false;
+    }
+  }
+  const int scale = after < 0 ? 0 : after;
+  if (count == 0 || scale > 22 || digits > (std::uint64_t(1) << 53)) return false;
+  const double quotient = double(digits) / exactTens[scale];
+  if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFF) == 0x10000000) return false;
+  if (quotient != 0 && !(quotient >= 0x1p-126 && quotient <= FLT_MAX)) return false;
+  value = negative ? -float(quotient) : float(quotient);
+  return true;
+}
+
+}  // namespace
+
+// The C library's strtof decides what a number is. The plain decimals
+// above, and std::from_chars, give the same correctly rounded value several
+// times faster, where they take the whole token without complaint;
+// everything else (a sign +, hexadecimal, underflow, overflow, a token that
+// is not a number) goes to strtof.
+bool readFloat(char* begin, char* stop, float& value) {
+  if (plainDecimal(begin, stop, value)) return true;
+  const auto [end, error] = std::from_chars(begin, stop, value);
+  if (error == std::errc() && end == stop) return std::isfinite(value);
+  const char saved = *stop;
+  *stop = '\0';
+  char* converted = nullptr;
+  value = std::strtof(begin, &converted);
+  *stop = saved;
+  // Overflow yields infinity; underflow yields a finite value, which is kept.
+  return converted == stop && std::isfinite(value);
+}
+
+std::string printableToken(const std::string& token) {
+  std::string shown;
+  for (const char c : token) {
+    if (c >= 0x20 && c < 0x7F) {
+      shown += c;
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+      shown += escaped;
+    }
+  }
+  return shown;
+}
