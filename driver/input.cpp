@@ -71,7 +71,7 @@ std::size_t readAll(Stream& s, char* at, std::size_t size) {
       break;
     }
     pollfd readable{s.fd, POLLIN, 0};
-    if (poll(&readable, 1, 100) == 0) continue;
+    if (poll(&readable, 1, 100) <= 0) continue;  // nothing yet, or a signal: looked at above
     const ssize_t n = read(s.fd, at + done, size - done);
     if (n > 0) {
       done += std::size_t(n);

@@ -104,6 +104,11 @@ Input readInput(const Options& options, int& status) {
   Input input = readSegments(file, inputBudget(available), &reading);
   endProgress(reading);
   if (file != stdin) std::fclose(file);
+  // A signal that came as the input ended stops the run all the same.
+  if (stopSignal() && input.outcome != ReadOutcome::Stopped) {
+    releaseSegments(input.segments);
+    input.outcome = ReadOutcome::Stopped;
+  }
 
   switch (input.outcome) {
     case ReadOutcome::Stopped:

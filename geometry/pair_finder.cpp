@@ -53,6 +53,7 @@ bool sortPairs(const std::vector<const PairKeys*>& lists, int lower, int upper, 
   // Each row now ends where the next began.
   std::size_t begin = 0;
   for (std::size_t row = 0; row < rows; ++row) {
+    if ((row & 0xFFFF) == 0 && x.stopped()) return false;
     const std::size_t end = at[row];
     if (end - begin > 1) {
       std::sort(into + begin, into + end,

@@ -263,24 +263,29 @@ Grid pair_index::gridOver(const Rect& region, double cells, double h, double pad
 PairSearch buildPairIndex(PairIndex& x) {
   const Segment* segments = x.segments;
   const int count = x.count;
+  const bool threads = count >= worthTwoThreads;
   float largest[2] = {0, 0};
-  onTwoThreads([&](int half) {
-    long long from, to;
-    halfOf(half, count, from, to);
-    float m = 0;  // in a register: the other thread writes beside largest[half]
-    for (long long k = from; k < to; ++k) m = std::max(m, largestMagnitude(segments[k]));
-    largest[half] = m;
-  });
-  const float tinyBelow = float(tinyCoordinate) * std::max(largest[0], largest[1]);
+  onTwoThreads(
+      [&](int half) {
+        long long from, to;
+        halfOf(half, count, from, to);
+        float m = 0;  // in a register: the other thread writes beside largest[half]
+        for (long long k = from; k < to; ++k) m = std::max(m, largestMagnitude(segments[k]));
+        largest[half] = m;
+      },
+      threads);
+  const double tinyBelow = tinyCoordinate * std::max(largest[0], largest[1]);
   x.tiny.resize(std::size_t(count));
   Extent halves[2];
   const long long every = std::max(1, count / 65536);
-  onTwoThreads([&](int half) {
-    long long from, to;
-    halfOf(half, count, from, to);
-    for (long long k = from; k < to; ++k) x.tiny[k] = smallestNonzero(segments[k]) < tinyBelow;
-    widen(halves[half], segments, from, to, x.tiny, every);
-  });
+  onTwoThreads(
+      [&](int half) {
+        long long from, to;
+        halfOf(half, count, from, to);
+        for (long long k = from; k < to; ++k) x.tiny[k] = smallestNonzero(segments[k]) < tinyBelow;
+        widen(halves[half], segments, from, to, x.tiny, every);
+      },
+      threads);
   for (int k = 0; k < count; ++k) {
     if (x.tiny[k]) x.tinyOnes.push_back(k);
   }
@@ -297,18 +302,18 @@ PairSearch buildPairIndex(PairIndex& x) {
   for (double h = extent.median;; h = 2 * x.g.h) {
     x.g = gridOf(extent, count, h);
     if (x.g.cellCount() >= UINT32_MAX / 2) return PairSearch::Dense;
-    onTwoThreads([&](int half) { build.countBlocks(half); });
+    onTwoThreads([&](int half) { build.countBlocks(half); }, threads);
     if (build.stopped) return PairSearch::Stopped;
     if (build.placed[0] + build.placed[1] <= limit) break;
   }
   build.findPlaces();
   x.items.resize(std::size_t(count) - x.tinyOnes.size());
-  onTwoThreads([&](int half) { build.placeItems(half); });
-  onTwoThreads([&](int half) { build.countMembers(half); });
+  onTwoThreads([&](int half) { build.placeItems(half); }, threads);
+  onTwoThreads([&](int half) { build.countMembers(half); }, threads);
   if (build.stopped) return PairSearch::Stopped;
   build.findMemberPlaces();
   x.members.resize(x.start.back());
-  onTwoThreads([&](int half) { build.placeMembers(half); });
+  onTwoThreads([&](int half) { build.placeMembers(half); }, threads);
   if (build.stopped) return PairSearch::Stopped;
   if (!findTracedPairs(x)) return PairSearch::Stopped;
   cutIntoChunks(x);

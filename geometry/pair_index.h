@@ -39,11 +39,10 @@ namespace pair_index {
 //   the other segment, which gives the same bound.
 // So two segments that meet come within 0.0125 |r| + 0.0125 |s| of each
 // other: each segment, widened by 0.0125 of its own length (its reach),
-// touches the other widened one, and a point lies in both. The bound is relative, so it holds at any
-// scale, as long as no product sinks into subnormals even at the top scale
-// of intersectSegments, which needs coordinates within 2^101 of each other
-// (nonzero ones): a segment with a coordinate smaller than that is tested
-// against every other segment instead.
+// touches the other widened one, and a point lies in both. The bound is relative, so it holds at
+// any scale, as long as no product sinks into subnormals even at the top scale of
+// intersectSegments, which needs coordinates within 2^101 of each other (nonzero ones): a segment
+// with a coordinate smaller than that is tested against every other segment instead.
 constexpr double reachPerLength = 0.0125;
 constexpr double tinyCoordinate = 0x1p-101;  // of the largest one
 
@@ -240,13 +239,12 @@ Grid gridOver(const Rect& region, double cells, double h, double pad);
 // their boxes overlap: that top cell tests them, unless it is crowded. Any
 // other pair (a long one traced through its cells, or the corner in a
 // crowded cell) is tested in the cell where a point that lies on both
-// widened segments lies, in the top grid and in each grid below it: the points of the two segments closest to each
-// other, p and q, are at most |r| + |s| apart when they meet (the bound
-// above holds for the distance), so the point that divides pq in the ratio
-// of the two reaches lies within each segment's reach of it, in a cell
-// that holds both. Computed in double from the float ends, it is off by
-// far less than the pad. No such point: the segments lie farther apart
-// than they reach, and cannot meet.
+// widened segments lies, in the top grid and in each grid below it: the points of the two segments
+// closest to each other, p and q, are at most |r| + |s| apart when they meet (the bound above holds
+// for the distance), so the point that divides pq in the ratio of the two reaches lies within each
+// segment's reach of it, in a cell that holds both. Computed in double from the float ends, it is
+// off by far less than the pad. No such point: the segments lie farther apart than they reach, and
+// cannot meet.
 inline bool meetingPoint(const Item& a, const Item& b, double& x, double& y) {
   // The closest points of two segments, p = a.A + s (a.B - a.A) and
   // q = b.A + t (b.B - b.A), by minimizing over s and t in [0, 1].

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "intersect.h"
+#include "two_threads.h"
 
 using namespace pair_index;
 
@@ -215,6 +216,7 @@ class Worker {
     Grid sub;
     std::vector<std::uint32_t> start;
     if (!subdivide(from, to, sub, start)) {
+      if (interrupted()) return;
       gather(&stack_[from], to - from);
       searchLeaf();
       return;
@@ -252,6 +254,7 @@ class Worker {
     std::size_t sampled = 0;
     const std::size_t every = std::max<std::size_t>(1, k / 64);
     for (std::size_t m = from; m < to; ++m) {
+      if (((m - from) & 0xFFFF) == 0xFFFF && interrupted()) return false;
       const Rect box = widenedBox(x_.items[stack_[m]]);
       around = {std::min(around.x0, box.x0), std::min(around.y0, box.y0),
                 std::max(around.x1, box.x1), std::max(around.y1, box.y1)};
@@ -266,6 +269,7 @@ class Worker {
     if (sub.cellCount() < 2) return false;
     start.assign(sub.cellCount() + 1, 0);
     for (std::size_t m = from; m < to; ++m) {
+      if (((m - from) & 0xFFFF) == 0xFFFF && interrupted()) return false;
       forEachCell(x_.items[stack_[m]], sub, [&](std::uint32_t c) { ++start[c + 1]; });
     }
     double pairs = 0;
@@ -425,7 +429,7 @@ PairSearch searchCells(PairIndex& x, int lower, std::uint64_t costLimit, int& up
   {
     std::jthread helper;
     try {
-      helper = std::jthread([&] { second.run(); });
+      if (x.items.size() >= worthTwoThreads) helper = std::jthread([&] { second.run(); });
     } catch (const std::system_error&) {
       // No second thread to be had (a process or memory limit): all of it here.
     }

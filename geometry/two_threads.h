@@ -5,10 +5,14 @@
 #include <system_error>
 #include <thread>
 
+// Fewer items than this are not worth a second thread.
+inline constexpr long long worthTwoThreads = 4096;
+
 // Runs f(1) on a thread of its own and f(0) on this one, both here where no
-// thread can be had; once both are done, rethrows what either threw.
+// thread can be had or the work is too small to pay for one; once both are
+// done, rethrows what either threw.
 template <class F>
-void onTwoThreads(F&& f) {
+void onTwoThreads(F&& f, bool worthAThread = true) {
   std::exception_ptr failed[2];
   auto run = [&](int half) {
     try {
@@ -20,10 +24,10 @@ void onTwoThreads(F&& f) {
   {
     std::jthread helper;
     try {
-      helper = std::jthread(run, 1);
+      if (worthAThread) helper = std::jthread(run, 1);
     } catch (const std::system_error&) {
-      run(1);
     }
+    if (!helper.joinable()) run(1);
     run(0);
   }
   for (const std::exception_ptr& e : failed) {

@@ -238,6 +238,72 @@ TEST(Output, SignalEndsTheRunWhileTheReaderStalls) {
   EXPECT_GT(lineCount(r.out), 1000);
 }
 
+// A line of /proc/PID/<file> that starts with `name`, its number after it
+// (hexadecimal with base 16), or -1.
+long long procNumber(int pid, const char* file, const std::string& name, int base = 10) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+  for (std::string line; std::getline(in, line);) {
+    if (startsWith(line, name)) return std::stoll(line.substr(name.size()), nullptr, base);
+  }
+  return -1;
+}
+
+// Waits until `ready` holds for the running program, or it has ended.
+template <class F>
+bool waitUntil(const RunningProgram& program, F ready) {
+  for (int tries = 0; tries < 100000; ++tries) {
+    siginfo_t ended{};
+    waitid(P_PID, id_t(program.pid), &ended, WEXITED | WNOHANG | WNOWAIT);
+    if (ended.si_pid == program.pid) return false;
+    if (ready()) return true;
+    usleep(200);
+  }
+  return false;
+}
+
+// A dense core in an empty map, whose index takes a while to build.
+std::string crowdedSegments(int n) {
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::string text;
+  char line[128];
+  for (int k = 0; k < n; ++k) {
+    const double scale = k % 2 ? 1 : 1e6, x = unit(random) * scale, y = unit(random) * scale;
+    std::snprintf(line, sizeof line, "%.7g %.7g %.7g %.7g\n", x, y, x + scale * 1e-3, y);
+    text += line;
+  }
+  return text;
+}
+
+// SIGTERM ends a run wherever it is, with 128 + 15 and nothing half
+// written: while the input is read from a pipe that brings nothing, and
+// while the meeting pairs are searched for, before any line is written.
+TEST(Output, StopSignalsEndTheRunInEveryPhase) {
+  TempDir dir;
+  {
+    RunningProgram program =
+        startProgram(dir.path, {.args = {"-m", "--no-window", "-"}, .stdinOpen = true});
+    const long long term = 1ll << (SIGTERM - 1);
+    ASSERT_TRUE(waitUntil(
+        program, [&] { return (procNumber(program.pid, "status", "SigCgt:", 16) & term) != 0; }));
+    kill(program.pid, SIGTERM);
+    const RunResult r = finishProgram(program);
+    EXPECT_EQ(r.status, 128 + SIGTERM) << "reading";
+    EXPECT_EQ(r.out, "");
+  }
+  const std::string input = crowdedSegments(400000);
+  dir.write("test.txt", input);
+  RunningProgram program = startProgram(dir.path, {.args = {"-m", "--no-window"}});
+  // Both halves of the file read, counted and converted: the index is next.
+  ASSERT_TRUE(waitUntil(program, [&] {
+    return procNumber(program.pid, "io", "rchar: ") >= 2 * (long long)input.size();
+  }));
+  kill(program.pid, SIGTERM);
+  const RunResult r = finishProgram(program);
+  EXPECT_EQ(r.status, 128 + SIGTERM) << "searching";
+  EXPECT_EQ(r.out, "");
+}
+
 // A report that cannot be written ends the pair loop at once: 100,000
 // segments would take minutes to report in full.
 TEST(Output, WriteErrorStopsThePairLoopAtOnce) {
@@ -342,6 +408,49 @@ TEST(Memory, ExhaustionInsideTheLoopKeepsTheLinesWritten) {
   EXPECT_LT(lineCount(r.out), n * (n - 1) / 2);
   EXPECT_EQ(r.out.back(), '\n');
   EXPECT_TRUE(startsWith(r.out, "Duzi 0 i 1 imaju presecnu tacku\n"));
+}
+
+// Memory running out in either thread of the search ends the run with the
+// memory message, after whole lines, never with an abort: 1,400 unit
+// segments through the origin and 1,600 spread out, under limits from
+// where the program cannot start to where it runs through.
+TEST(Memory, ExhaustionInTheSearchEndsWithTheMessage) {
+  std::string input;
+  std::mt19937 random(4);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (int k = 0; k < 3000; ++k) {
+    const double a = unit(random) * 2 * M_PI, x = unit(random) * 1000, y = unit(random) * 1000;
+    input += k < 1400
+                 ? std::to_string(-0.5 * std::cos(a)) + " " + std::to_string(-0.5 * std::sin(a)) +
+                       " " + std::to_string(0.5 * std::cos(a)) + " " +
+                       std::to_string(0.5 * std::sin(a)) + "\n"
+                 : std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(x + 1) + " " +
+                       std::to_string(y) + "\n";
+  }
+  struct Row {
+    unsigned long long dataLimit, addressLimit;
+  };
+  int ranOut = 0;
+  for (const Row row :
+       {Row{20ull << 20, 0}, Row{25ull << 20, 0}, Row{30ull << 20, 0}, Row{0, 30ull << 20},
+        Row{0, 35ull << 20}, Row{0, 40ull << 20}, Row{0, 45ull << 20}, Row{0, 0}}) {
+    const RunResult r = runOnInput(input, {.args = {"-m", "--no-window"},
+                                           .dataLimit = row.dataLimit,
+                                           .addressLimit = row.addressLimit});
+    const std::string limit = std::to_string((row.dataLimit | row.addressLimit) >> 20) + " MB";
+    EXPECT_EQ(r.signal, 0) << limit << ": " << r.err;
+    EXPECT_TRUE(r.status == 0 || r.status == 255) << limit << ": " << r.status << " " << r.err;
+    EXPECT_TRUE(wholeReportLines(r.out)) << limit;
+    if (r.status == 255) {
+      ++ranOut;
+      EXPECT_TRUE(r.err.ends_with("Greska! Nema dovoljno memorije.\n") ||
+                  startsWith(r.err, "Greska! Nema dovoljno memorije za "))
+          << limit << ": " << r.err;
+    } else {
+      EXPECT_GT(lineCount(r.out), 900000) << limit;
+    }
+  }
+  EXPECT_GT(ranOut, 0) << "no limit was tight enough";
 }
 
 #endif

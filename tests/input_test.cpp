@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -85,6 +86,73 @@ TEST(Records, MalformedTokensNameTheirSegment) {
     EXPECT_EQ(input.badSegment, row.segment) << row.text;
     EXPECT_EQ(input.badToken, row.token);
     EXPECT_EQ(input.segments.items, nullptr) << "nothing is left allocated";
+  }
+}
+
+// Reads `text` from a file in two halves; false where it leaves the file to
+// the stream reader.
+bool readHalvesOf(const std::string& text, Input& input) {
+  std::FILE* file = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fflush(file);
+  const bool taken = readInHalves(fileno(file), text.size(), UINT64_MAX, nullptr, input);
+  std::fclose(file);
+  return taken;
+}
+
+// A large file is read by two threads, half each, straight into its array;
+// whatever it holds, the outcome is that of reading it as one stream: every
+// coordinate, the first bad token and its segment, a short last record.
+TEST(Records, HalvesReadAsOneStream) {
+  std::string lines;
+  for (int k = 0; lines.size() < (1u << 20); ++k) {
+    lines += std::to_string(k) + ".25 -" + std::to_string(k % 977) + ".5\t7e-3 " +
+             std::to_string(k * 31 % 1000) + "\r\n";
+  }
+  const std::size_t middle = lines.size() / 2;
+  struct Row {
+    const char* name;
+    std::string text;
+    bool halves;  // false: left to the stream reader
+  };
+  std::string across = lines;  // a number right across the middle of the file
+  across.insert(lines.find(' ', middle) - 2, "123");
+  ASSERT_NE(across[across.size() / 2 - 1], ' ');
+  ASSERT_NE(across[across.size() / 2], ' ');
+  std::string twoBad = lines;
+  twoBad.replace(lines.find(' ', 1000), 1, " x ");
+  twoBad.replace(twoBad.find(' ', twoBad.size() / 2 + 100), 1, " y ");
+  std::string secondBad = lines;
+  secondBad.replace(lines.find(' ', middle + 1000), 1, " 1.5.5 ");
+  std::string longNumber = lines;  // left to the stream, which judges long tokens
+  longNumber.replace(lines.find(' ', middle + 1000), 1, " 0." + std::string(100, '3') + " ");
+  for (const Row& row :
+       {Row{"whole records", lines, true}, Row{"number across the middle", across, true},
+        Row{"byte-order mark", "\xEF\xBB\xBF" + lines, true},
+        Row{"short last record", lines + "1 2 3", true},
+        Row{"a bad token in each half", twoBad, true},
+        Row{"a bad token in the second half", secondBad, true},
+        Row{"a long number", longNumber, false},
+        Row{"only blanks", std::string(1 << 20, ' ') + "\n\t", false}}) {
+    Input stream = parse(row.text);
+    Input halves;
+    ASSERT_EQ(readHalvesOf(row.text, halves), row.halves) << row.name;
+    if (!row.halves) continue;
+    EXPECT_EQ(halves.outcome, stream.outcome) << row.name;
+    EXPECT_EQ(halves.segments.count, stream.segments.count) << row.name;
+    EXPECT_EQ(halves.segments.capacity, stream.segments.capacity) << row.name;
+    EXPECT_EQ(halves.badSegment, stream.badSegment) << row.name;
+    EXPECT_EQ(halves.badToken, stream.badToken) << row.name;
+    EXPECT_EQ(halves.incompleteSegment, stream.incompleteSegment) << row.name;
+    EXPECT_EQ(halves.incompleteNumbers, stream.incompleteNumbers) << row.name;
+    if (halves.segments.count == stream.segments.count && stream.segments.items) {
+      EXPECT_EQ(std::memcmp(halves.segments.items, stream.segments.items,
+                            sizeof(Segment) * std::size_t(stream.segments.count)),
+                0)
+          << row.name;
+    }
+    releaseSegments(stream.segments);
+    releaseSegments(halves.segments);
   }
 }
 

@@ -10,7 +10,9 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -357,11 +359,78 @@ TEST(ScreenPairs, SettlesOnlyWhatTheTestCallsApart) {
 
 }  // namespace
 
-// The grid finds exactly the pairs that testing every pair finds, each once
+// Drawings that are not uniform: a dense core in an empty map, towns of
+// very different sizes, long lines over short ones, a fan of long lines
+// converging on a point, a star through one point. Crowded cells are divided
+// there, and long lines' pairs found apart.
+std::vector<Family> clusteredFamilies() {
+  std::mt19937 random(91);
+  auto uniform = [&](float low, float high) {
+    return std::uniform_real_distribution<float>(low, high)(random);
+  };
+  auto at = [&](float x, float y, float length) {
+    const float a = uniform(0, 6.2831853f);
+    return seg(x, y, x + length * std::cos(a), y + length * std::sin(a));
+  };
+  std::vector<Family> families;
+  Family core{"dense core in an empty map", {}};
+  for (int k = 0; k < 1200; ++k) {
+    core.segments.push_back(k % 2 ? at(uniform(0, 1), uniform(0, 1), 0.05f)
+                                  : at(uniform(0, 1e6f), uniform(0, 1e6f), 100));
+  }
+  families.push_back(core);
+  Family towns{"towns of very different sizes", {}};
+  for (const auto& [cx, cy, radius, count] :
+       {std::tuple{5e5f, 5e5f, 20000.0f, 300}, std::tuple{1e4f, 9e5f, 10.0f, 500},
+        std::tuple{7e5f, 2e5f, 300.0f, 400}, std::tuple{5e5f, 5e5f, 2.0f, 200}}) {
+    for (int k = 0; k < count; ++k) {
+      towns.segments.push_back(at(cx + uniform(-radius, radius), cy + uniform(-radius, radius),
+                                  2 * radius / std::sqrt(float(count))));
+    }
+  }
+  families.push_back(towns);
+  Family longOverShort{"long lines over short ones", {}};
+  for (int k = 0; k < 1500; ++k) {
+    longOverShort.segments.push_back(k % 50 ? at(uniform(0, 100), uniform(0, 100), 1)
+                                            : seg(0, uniform(0, 100), 100, uniform(0, 100)));
+  }
+  families.push_back(longOverShort);
+  Family fan{"a fan of long lines converging on a point", {}};
+  for (int k = 0; k < 1000; ++k) {
+    const float x = float(k % 30) * 3, y = float(k / 30) * 3;
+    fan.segments.push_back(k % 10 ? seg(x, y, x + 0.4f, y + 0.3f)
+                                  : seg(0, 5 + 90.0f * float(k) / 1000, 100, 0.001f * float(k)));
+  }
+  families.push_back(fan);
+  Family star{"a star through one point", {}};
+  for (int k = 0; k < 300; ++k) {
+    const float a = 6.2831853f * float(k) / 300;
+    star.segments.push_back(k % 3 ? seg(-std::cos(a), -std::sin(a), std::cos(a), std::sin(a))
+                                  : at(uniform(-5, 5), uniform(-5, 5), 0.1f));
+  }
+  families.push_back(star);
+  return families;
+}
+
+// The meeting pairs by testing every pair, in report order.
+PairKeys everyMeetingPair(const std::vector<Segment>& segments) {
+  PairKeys expected;
+  for (int i = 1; i < int(segments.size()); ++i) {
+    for (int j = 0; j < i; ++j) {
+      Point crossing;
+      const int kind = intersectSegments(segments[j], segments[i], &crossing);
+      if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
+    }
+  }
+  return expected;
+}
+
+// The index finds exactly the pairs that testing every pair finds, each once
 // and in report order: across cell borders, with the reach that near-parallel
-// overlaps need, at every scale.
+// overlaps need, at every scale, however the segments crowd together.
 TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
   std::vector<Family> families = screeningFamilies();
+  for (Family& family : clusteredFamilies()) families.push_back(std::move(family));
   std::mt19937 random(77);
   auto uniform = [&](float low, float high) {
     return std::uniform_real_distribution<float>(low, high)(random);
@@ -421,17 +490,60 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
              !std::isfinite(s.B.y);
     });
     const std::vector<Segment>& segments = family.segments;
-    const int n = int(segments.size());
-    PairKeys expected, found;
-    for (int i = 1; i < n; ++i) {
-      for (int j = 0; j < i; ++j) {
-        Point crossing;
-        const int kind = intersectSegments(segments[j], segments[i], &crossing);
-        if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
-      }
-    }
-    ASSERT_EQ(findMeetingPairs(segments.data(), n, found, {.evenIfDense = true}), PairSearch::Found);
+    const PairKeys expected = everyMeetingPair(segments);
+    PairKeys found;
+    ASSERT_EQ(findMeetingPairs(segments.data(), int(segments.size()), found, {.evenIfDense = true}),
+              PairSearch::Found);
     EXPECT_EQ(found.size(), expected.size()) << family.name;
     EXPECT_TRUE(found == expected) << family.name;
   }
+}
+
+// Where the pairs held at once are few, they come in rounds of rows, each
+// round in report order, together all of them; the first round may still
+// give way to testing every pair, and none after it.
+TEST(PairFinder, RoundsHandOutEveryPairOnce) {
+  for (const Family& family : clusteredFamilies()) {
+    const std::vector<Segment>& segments = family.segments;
+    const PairKeys expected = everyMeetingPair(segments);
+    for (const std::size_t atOnce : {std::size_t(1), std::size_t(50), expected.size()}) {
+      PairFinder finder;
+      ASSERT_EQ(startPairSearch(finder, segments.data(), int(segments.size()),
+                                {.evenIfDense = true, .pairsAtOnce = atOnce}),
+                PairSearch::Found);
+      PairKeys found;
+      int rounds = 0;
+      while (!searchDone(finder)) {
+        const int from = finder.done;
+        std::span<const PairKey> pairs;
+        ASSERT_EQ(nextMeetingPairs(finder, pairs), PairSearch::Found) << family.name;
+        ASSERT_GT(finder.done, from) << family.name;
+        for (const PairKey key : pairs) {
+          EXPECT_TRUE(laterOf(key) >= from && laterOf(key) < finder.done) << family.name;
+        }
+        found.insert(found.end(), pairs.begin(), pairs.end());
+        ++rounds;
+      }
+      EXPECT_TRUE(found == expected) << family.name << ", " << atOnce << " at once";
+      if (atOnce < expected.size() / 4) {
+        EXPECT_GT(rounds, 1) << family.name;
+      }
+    }
+  }
+}
+
+// A star of long lines through one point: every pair meets, and testing
+// every pair costs less than looking at them in cells.
+TEST(PairFinder, GivesWayWhereMostPairsMeet) {
+  std::vector<Segment> star;
+  for (int k = 0; k < 2000; ++k) {
+    const float a = 3.14159265f * float(k) / 2000;
+    star.push_back(seg(-std::cos(a), -std::sin(a), std::cos(a), std::sin(a)));
+  }
+  PairKeys found;
+  EXPECT_EQ(findMeetingPairs(star.data(), int(star.size()), found), PairSearch::Dense);
+  // A few long lines over many short ones do not.
+  const std::vector<Family> families = clusteredFamilies();
+  const std::vector<Segment>& sparse = families[2].segments;
+  EXPECT_EQ(findMeetingPairs(sparse.data(), int(sparse.size()), found), PairSearch::Found);
 }

@@ -263,9 +263,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --meeting-only writes what the full report writes for the pairs that
 // meet, in its order, and ends as it ends, whatever the input: families the
-// grid handles (short segments spread out, touching pieces, map
-// coordinates, huge and tiny units), families where testing every pair pays
-// (long near-collinear segments stacked up), and bad inputs.
+// index handles (short segments spread out, touching pieces, map
+// coordinates, huge and tiny units, drawings crowded in places), families
+// where testing every pair pays (long near-collinear segments stacked up),
+// and bad inputs.
 std::string family(const std::string& name) {
   std::mt19937 random(5);
   auto uniform = [&](double low, double high) {
@@ -295,14 +296,27 @@ std::string family(const std::string& name) {
     } else if (name == "points") {  // points, many of them repeated, on segments
       const int c = int(x / 20), r = int(y / 20);
       k % 3 ? add(c, r, c, r) : add(c, r, c + 3, r + 3);
+    } else if (name == "dense core") {  // half in a unit square, half over a million
+      const double scale = k % 2 ? 1.0 / 200 : 5000, length = k % 2 ? 0.06 : 50;
+      add(x * scale, y * scale, x * scale + length * std::cos(a), y * scale + length * std::sin(a));
+    } else if (name == "long over short") {  // lines across the square over unit pieces
+      k % 40 ? add(x, y, x + std::cos(a), y + std::sin(a)) : add(0, y, 200, uniform(0, 200));
+    } else if (name == "fan") {  // long lines converging near one point, over a lattice
+      k % 12 ? add(k % 40 * 5, k / 40 * 5, k % 40 * 5 + 0.4, k / 40 * 5 + 0.3)
+             : add(0, 10 + 180.0 * k / 1200, 200, 0.001 * k);
+    } else if (name == "towns") {  // streets of towns from 2 to 2000 across
+      const double radius = std::pow(10.0, k % 4), cx = (k % 4) * 3000.0;
+      const double length = 2 * radius / std::sqrt(300.0);
+      add(cx + x / 200 * radius, y / 200 * radius, cx + x / 200 * radius + length * std::cos(a),
+          y / 200 * radius + length * std::sin(a));
     }
   }
   return text;
 }
 
 TEST(MeetingOnly, WritesTheMeetingLinesOfTheFullReport) {
-  for (const std::string name :
-       {"sparse", "polyline", "lattice pieces", "stack", "points", "huge", "tiny", "map"}) {
+  for (const std::string name : {"sparse", "polyline", "lattice pieces", "stack", "points", "huge",
+                                 "tiny", "map", "dense core", "long over short", "fan", "towns"}) {
     const std::string input = family(name);
     const RunResult full = runOnInput(input, {.args = {"--no-window"}});
     const RunResult meeting = runOnInput(input, {.args = {"--no-window", "-m"}});
