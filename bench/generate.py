@@ -1,30 +1,163 @@
 #!/usr/bin/env python3
-"""Writes n random segments with start points in [0, 1000]^2.
+"""Writes n segments, four numbers a line, for the benchmarks.
 
-usage: generate.py N [SEED] > test.txt          lengths up to ~200
-       generate.py --sparse N [SEED] > test.txt  length 1.77 * sqrt(10^6 / N):
-                                                 about one meeting pair per segment
+usage: generate.py N [SEED] > test.txt            random, start points in [0, 1000]^2,
+                                                  lengths up to ~200
+       generate.py --sparse N [SEED] > test.txt   random, length 1.77 * sqrt(10^6 / N):
+                                                  about one meeting pair per segment
+       generate.py --family NAME N [SEED]         drawings that are not uniform:
+  towns     200 towns in a 2e6 square, radius log-uniform 10..20000, street grids
+            of segments sized to their town (2 radius / sqrt(its count))
+  core      half in a 1 x 1 square (length 0.001), half over 1e6 x 1e6 (length 100)
+  long      N/1000 lines across a 1000 square over unit segments
+  fan       a lattice of 0.4 x 0.3 pieces in a 1000 square and 400 long lines
+            converging on one point at its right edge
+  strands   50 strands of near-collinear overlapping pieces
+  polyline  the pieces of one long wiggly line
+  map       towns of many sizes and long wiggly coastlines, density varying by 10^4
 """
 import math
 import random
 import sys
 
-args = sys.argv[1:]
-sparse = bool(args) and args[0] == "--sparse"
-if sparse:
-    args = args[1:]
-n = int(args[0])
-rng = random.Random(int(args[1]) if len(args) > 1 else 12345)
-fixed = 1.77 * math.sqrt(1e6 / n)
-out = sys.stdout
-batch = []
-for _ in range(n):
-    x, y = rng.uniform(0, 1000), rng.uniform(0, 1000)
+
+def uniform(n, rng, sparse):
+    fixed = 1.77 * math.sqrt(1e6 / n)
+    for _ in range(n):
+        x, y = rng.uniform(0, 1000), rng.uniform(0, 1000)
+        angle = rng.uniform(0, 2 * math.pi)
+        length = fixed if sparse else rng.uniform(1, 200)
+        yield x, y, x + length * math.cos(angle), y + length * math.sin(angle)
+
+
+def towns(n, rng, count=200, side=2e6, radii=(10, 20000)):
+    centres = [(rng.uniform(0, side), rng.uniform(0, side),
+                math.exp(rng.uniform(math.log(radii[0]), math.log(radii[1]))),
+                rng.uniform(0, math.pi / 2)) for _ in range(count)]
+    weights = [math.exp(rng.uniform(0, math.log(1000))) for _ in range(count)]
+    total = sum(weights)
+    sizes = [max(1, int(n * w / total)) for w in weights]
+    sizes[0] += n - sum(sizes)
+    for (cx, cy, r, turn), m in zip(centres, sizes):
+        length = 2 * r / math.sqrt(m)
+        for _ in range(m):
+            a, d = rng.uniform(0, 2 * math.pi), r * math.sqrt(rng.random())
+            x, y = cx + d * math.cos(a), cy + d * math.sin(a)
+            angle = turn + (math.pi / 2 if rng.random() < 0.5 else 0)
+            yield x, y, x + length * math.cos(angle), y + length * math.sin(angle)
+
+
+def core(n, rng):
+    for k in range(n):
+        if k % 2:
+            x, y, length = rng.uniform(0, 1), rng.uniform(0, 1), 0.001
+        else:
+            x, y, length = rng.uniform(0, 1e6), rng.uniform(0, 1e6), 100
+        angle = rng.uniform(0, 2 * math.pi)
+        yield x, y, x + length * math.cos(angle), y + length * math.sin(angle)
+
+
+def edge_point(rng, side):
+    t = rng.uniform(0, 1000)
+    return [(0, t), (1000, t), (t, 0), (t, 1000)][side]
+
+
+def long_over_short(n, rng):
+    longs = max(1, n // 1000)
+    every = n // longs
+    for k in range(n):
+        if k % every == 0:
+            side = rng.randrange(4)
+            other = rng.choice([s for s in range(4) if s != side])
+            yield edge_point(rng, side) + edge_point(rng, other)
+        else:
+            x, y, angle = rng.uniform(0, 1000), rng.uniform(0, 1000), rng.uniform(0, 2 * math.pi)
+            yield x, y, x + math.cos(angle), y + math.sin(angle)
+
+
+def fan(n, rng, lines=400):
+    pieces = n - lines
+    side = max(1, math.isqrt(pieces))
+    step = 1000 / side
+    every = max(1, n // lines)
+    made = 0
+    for k in range(n):
+        if k % every == 0 and made < lines:
+            yield 0, 50 + 900 * made / lines, 1000, 0.001 * made
+            made += 1
+        else:
+            x, y = (k % side) * step, (k // side % side) * step
+            yield x, y, x + 0.4, y + 0.3
+
+
+def strands(n, rng, count=50):
+    per = n // count
+    for s in range(count):
+        x0, y0 = rng.uniform(0, 1000), rng.uniform(0, 1000)
+        angle = rng.uniform(0, 2 * math.pi)
+        piece = 2000 / per
+        for k in range(per if s < count - 1 else n - per * (count - 1)):
+            a = angle + rng.gauss(0, 0.0005)
+            x = x0 + k * piece * math.cos(angle) + rng.gauss(0, 0.0005 * piece)
+            y = y0 + k * piece * math.sin(angle) + rng.gauss(0, 0.0005 * piece)
+            length = 1.5 * piece
+            yield x, y, x + length * math.cos(a), y + length * math.sin(a)
+
+
+def wiggly(n, rng, x, y, step, turn=0.3):
     angle = rng.uniform(0, 2 * math.pi)
-    length = fixed if sparse else rng.uniform(1, 200)
-    batch.append(f"{x:.3f} {y:.3f} {x + length * math.cos(angle):.3f} {y + length * math.sin(angle):.3f}")
-    if len(batch) == 65536:
+    for _ in range(n):
+        angle += rng.gauss(0, turn)
+        nx, ny = x + step * math.cos(angle), y + step * math.sin(angle)
+        yield x, y, nx, ny
+        x, y = nx, ny
+
+
+def polyline(n, rng):
+    yield from wiggly(n, rng, 500, 500, 1000 / math.sqrt(n))
+
+
+def map_layer(n, rng):
+    coast = n // 3
+    yield from towns(n - coast, rng, count=2000, side=2e6, radii=(20, 20000))
+    lines = 40
+    for k in range(lines):
+        m = coast // lines if k < lines - 1 else coast - (coast // lines) * (lines - 1)
+        yield from wiggly(m, rng, rng.uniform(0, 2e6), rng.uniform(0, 2e6), 2e6 / math.sqrt(n) / 4)
+
+
+def main():
+    args = sys.argv[1:]
+    family = "random"
+    if args and args[0] == "--sparse":
+        family, args = "sparse", args[1:]
+    elif args and args[0] == "--family":
+        family, args = args[1], args[2:]
+    n = int(args[0])
+    rng = random.Random(int(args[1]) if len(args) > 1 else 12345)
+    makers = {
+        "random": lambda: uniform(n, rng, False),
+        "sparse": lambda: uniform(n, rng, True),
+        "towns": lambda: towns(n, rng),
+        "core": lambda: core(n, rng),
+        "long": lambda: long_over_short(n, rng),
+        "fan": lambda: fan(n, rng),
+        "strands": lambda: strands(n, rng),
+        "polyline": lambda: polyline(n, rng),
+        "map": lambda: map_layer(n, rng),
+    }
+    # Three decimals where the drawing is that coarse, as many as a float
+    # holds elsewhere.
+    form = "{:.3f} {:.3f} {:.3f} {:.3f}" if family in ("random", "sparse") else "{:.9g} {:.9g} {:.9g} {:.9g}"
+    out = sys.stdout
+    batch = []
+    for s in makers[family]():
+        batch.append(form.format(*s))
+        if len(batch) == 65536:
+            out.write("\n".join(batch) + "\n")
+            batch = []
+    if batch:
         out.write("\n".join(batch) + "\n")
-        batch = []
-if batch:
-    out.write("\n".join(batch) + "\n")
+
+
+main()
