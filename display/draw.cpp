@@ -158,11 +158,11 @@ void copyPixels(const std::vector<std::uint8_t>& pixels, int width, int height) 
   glDrawPixels(width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
 }
 
-void paintScene(const Placement& placement) {
-  if (placement.moved && drawing.vertices.size() / 2 > hugeDrawing) {
+void paintScene(const Placement& placement, bool crossings) {
+  if (paintedOnProcessor()) {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    rasterDrawing(placement, viewport[2], viewport[3], rasterPixels);
+    rasterDrawing(placement, viewport[2], viewport[3], rasterPixels, crossings);
     copyPixels(rasterPixels, viewport[2], viewport[3]);
     return;
   }
@@ -174,6 +174,7 @@ void paintScene(const Placement& placement) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(2, GL_FLOAT, 0, vertices.data());
   for (const Run& run : drawing.runs) {
+    if (run.shape == Shape::Points && !crossings) break;  // they come last
     setColour(run.colour);
     switch (run.shape) {
       case Shape::Circles:

@@ -22,11 +22,17 @@ struct Placement {
   bool operator==(const Placement&) const = default;
 };
 
-// The bytes of vertices of the prepared drawing.
+// Whether the prepared drawing is too large for the graphics driver to draw
+// at a useful pace: then every view of it is painted on the processor.
+bool paintedOnProcessor();
+
+// The bytes of vertices of the prepared drawing that OpenGL draws: none for
+// a drawing painted on the processor.
 std::uint64_t drawingVertexBytes();
 
-// Clears and paints the prepared scene into the current buffer.
-void paintScene(const Placement& placement = {});
+// Clears and paints the prepared scene into the current buffer; without
+// `crossings`, all but the crossing points.
+void paintScene(const Placement& placement = {}, bool crossings = true);
 
 // Puts rows of RGB pixels, bottom row first, into the whole window.
 void copyPixels(const std::vector<std::uint8_t>& pixels, int width, int height);

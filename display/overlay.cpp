@@ -18,35 +18,41 @@ void vertex(double x, double y, const Placement& p) {
   }
 }
 
+// The segments with their end dots, as the scene draws them, in a colour
+// and width of their own.
 void lines(const Segment* first, const Segment* end, float width, int colour, const Placement& p) {
   glLineWidth(width);
   setColour(colour);
-  glBegin(GL_LINES);
-  for (const Segment* s = first; s != end; ++s) {
-    vertex(s->A.x, s->A.y, p);
-    vertex(s->B.x, s->B.y, p);
+  for (const GLenum mode : {GL_LINES, GL_POINTS}) {
+    glBegin(mode);
+    for (const Segment* s = first; s != end; ++s) {
+      vertex(s->A.x, s->A.y, p);
+      vertex(s->B.x, s->B.y, p);
+    }
+    glEnd();
   }
-  glEnd();
 }
 
 }  // namespace
 
-void paintSelection(const Selection& selection, const Placement& placement) {
+void paintSelection(const Selection& selection, const Placement& placement, bool crossings) {
   if (selection.picked.kind == Picked::Nothing) return;
   glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_POINT_BIT);
+  glPointSize(4);
   const Segment* first = selection.highlighted.data();
   const Segment* end = first + selection.highlighted.size();
   const bool segment = selection.picked.kind == Picked::Segment;
   lines(first, segment ? end - 1 : end, 2, Green, placement);
   if (segment) lines(end - 1, end, 3, Blue, placement);
-  glPointSize(4);
-  setColour(Black);
-  glBegin(GL_POINTS);
-  for (std::size_t k = 0; k + 1 < selection.dots.size(); k += 2) {
-    vertex(selection.dots[k], selection.dots[k + 1], placement);
+  if (crossings) {
+    setColour(Black);
+    glBegin(GL_POINTS);
+    for (std::size_t k = 0; k + 1 < selection.dots.size(); k += 2) {
+      vertex(selection.dots[k], selection.dots[k + 1], placement);
+    }
+    if (!segment) vertex(selection.picked.point.x, selection.picked.point.y, placement);
+    glEnd();
   }
-  if (!segment) vertex(selection.picked.point.x, selection.picked.point.y, placement);
-  glEnd();
   glPopAttrib();
 }
 

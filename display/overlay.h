@@ -7,10 +7,10 @@
 #include "inspect.h"
 
 // The segments the selection meets, 2 pixels wide in green, the selected
-// segment 3 pixels wide in blue, and the crossing points on them black on
-// top, placed as `placement` places the drawing. Leaves the current colour
-// as it was.
-void paintSelection(const Selection& selection, const Placement& placement);
+// segment 3 pixels wide in blue, each with its end dots in its colour, and,
+// with `crossings`, the crossing points on them black on top, placed as
+// `placement` places the drawing. Leaves the current colour as it was.
+void paintSelection(const Selection& selection, const Placement& placement, bool crossings = true);
 
 // The band along the bottom of a window this size, with `caption` at its
 // left end and `readout` at its right.

@@ -1,12 +1,12 @@
 // Preparing the drawing from the scene.
 //
 // The scene holds every figure as often as the pair loop added it: with n
-// segments, about n^2/2 entries that are mostly repeats, stored as runs.
-// Without depth test or blending, the last figure to touch a pixel decides
-// its colour, so an entry that is drawn again later in the same colour can be
-// dropped without changing a single pixel. What remains is drawn from vertex
-// arrays, one call per run of equal colour, in the order circles, lines,
-// segments, points.
+// segments, about n^2/2 entries that are mostly repeats, stored as runs of
+// figures stored once. Without depth test or blending, the last figure to
+// touch a pixel decides its colour, so an entry that is drawn again later in
+// the same colour can be dropped without changing a single pixel. What
+// remains is drawn from vertex arrays, one call per run of equal colour, in
+// the order circles, lines, segments, points.
 #include "draw.h"
 
 #include <algorithm>
@@ -15,12 +15,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
 #include "drawing.h"
 #include "geometry/scene.h"
 #include "palette.h"
+#include "raster.h"
 
 Drawing drawing;
 
@@ -57,134 +59,129 @@ Vertices<2> verticesOf(const Point& p) {
   return {p.x, p.y};
 }
 
-// The distinct figures of one list (equal vertices, drawn in the same
-// colour), numbered as they are first found. Open addressing over those
-// numbers, kept at most half full.
-template <std::size_t Count>
-class DistinctFigures {
- public:
-  // Room for `figures` without growing: the table is then never rebuilt.
-  explicit DistinctFigures(std::size_t figures) {
-    slots_.assign(std::bit_ceil(2 * figures + 16), empty);
-    vertices.reserve(figures);
-    colours.reserve(figures);
-  }
-
-  static std::size_t hash(const Vertices<Count>& v, int colour) {
-    std::uint64_t h = 1469598103934665603ull ^ std::uint32_t(colour);
-    for (float f : v) h = (h ^ std::bit_cast<std::uint32_t>(f)) * 1099511628211ull;
-    // Lattice coordinates differ only in a few high bits of each float: mix
-    // them into the low bits that pick the slot.
-    h = (h ^ (h >> 33)) * 0xff51afd7ed558ccdull;
-    return std::size_t(h ^ (h >> 33));
-  }
-
-  // Asks for the slot of a figure about to be looked up: the table is far
-  // larger than the caches.
-  void prefetch(std::size_t hash) const { __builtin_prefetch(&slots_[hash & mask()]); }
-
-  // The number of the figure with these vertices and colour, adding it if it
-  // is new.
-  std::uint32_t find(const Vertices<Count>& v, int colour, std::size_t hash) {
-    if (2 * (colours.size() + 1) > slots_.size()) grow();
-    for (std::size_t slot = hash & mask();; slot = (slot + 1) & mask()) {
-      const std::uint32_t index = slots_[slot];
-      if (index == empty) {
-        slots_[slot] = std::uint32_t(colours.size());
-        vertices.push_back(v);
-        colours.push_back(colour);
-        return slots_[slot];
-      }
-      if (colours[index] == colour && std::memcmp(&vertices[index], &v, sizeof v) == 0) {
-        return index;
-      }
-    }
-  }
-
-  LargeVector<Vertices<Count>> vertices;
-  LargeVector<int> colours;
-
- private:
-  static constexpr std::uint32_t empty = UINT32_MAX;
-
-  std::size_t mask() const { return slots_.size() - 1; }
-
-  void grow() {
-    slots_.assign(slots_.empty() ? 16 : 2 * slots_.size(), empty);
-    for (std::uint32_t index = 0; index < colours.size(); ++index) {
-      std::size_t slot = hash(vertices[index], colours[index]) & mask();
-      while (slots_[slot] != empty) slot = (slot + 1) & mask();
-      slots_[slot] = index;
-    }
-  }
-
-  LargeVector<std::uint32_t> slots_;
-};
-
 // Thrown when the preparation is asked to stop.
 struct Interrupted {};
-
-// Adds one list to the drawing. `current` is the colour in force before the
-// list and after it. Works on the list's runs: the entries of a run are one
-// figure repeated, drawn once. Figures drawn in the colour that is inherited
-// from the previous frame are never merged with figures of a set colour.
-template <class Figure>
-void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool (*stopped)()) {
-  constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
-  // Which figure each run shows, and the last run that shows each figure.
-  DistinctFigures<count> figures(list.runCount());
-  LargeVector<std::uint32_t> figureOfRun;
-  figureOfRun.reserve(list.runCount());
-  LargeVector<std::size_t> lastRun;
-  lastRun.reserve(list.runCount());
-  // Runs are looked up a few behind the one read, whose slot is asked for
-  // meanwhile.
-  struct Pending {
-    Vertices<count> v;
-    int colour;
-    std::size_t hash;
-  };
-  constexpr std::size_t ahead = 8;
-  std::array<Pending, ahead> pending;
-  std::size_t read = 0;
-  auto lookUp = [&](const Pending& p) {
-    const std::uint32_t figure = figures.find(p.v, p.colour, p.hash);
-    if (figure == lastRun.size()) lastRun.push_back(0);
-    lastRun[figure] = figureOfRun.size();
-    figureOfRun.push_back(figure);
-  };
-  list.forEachRun([&](const Figure& f, std::uint32_t) {
-    if ((read & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
-    if (isPaletteCode(f.colour)) current = f.colour;
-    Pending& slot = pending[read++ % ahead];
-    if (read > ahead) lookUp(slot);
-    slot.v = verticesOf(f);
-    slot.colour = current;
-    slot.hash = DistinctFigures<count>::hash(slot.v, current);
-    figures.prefetch(slot.hash);
-  });
-  for (std::size_t k = read > ahead ? read - ahead : 0; k < read; ++k) lookUp(pending[k % ahead]);
-
-  drawing.vertices.reserve(drawing.vertices.size() + figures.vertices.size() * count);
-  for (std::size_t run = 0; run < figureOfRun.size(); ++run) {
-    const std::uint32_t figure = figureOfRun[run];
-    if (lastRun[figure] != run) continue;
-    const Vertices<count>& v = figures.vertices[figure];
-    const int colour = figures.colours[figure];
-    const int first = int(drawing.vertices.size() / 2);
-    drawing.vertices.insert(drawing.vertices.end(), v.begin(), v.end());
-    Run* last = drawing.runs.empty() ? nullptr : &drawing.runs.back();
-    if (last && last->shape == shape && last->colour == colour && shape != Shape::Circles) {
-      last->vertexCount += int(count / 2);
-    } else {
-      drawing.runs.push_back(Run{shape, colour, first, int(count / 2)});
-    }
-  }
-}
 
 void widen(Box& box, double x, double y) {
   box = {std::min(box.minX, x), std::min(box.minY, y), std::max(box.maxX, x),
          std::max(box.maxY, y)};
+}
+
+// Appends the vertices of the list's figures to the drawing cell by cell of
+// a grid over them, about four figures a cell, and returns the number of
+// the cells in drawing.cells.
+template <class Figure>
+int storeInCells(const FigureList<Figure>& list, bool (*stopped)()) {
+  constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
+  const auto figureBox = [](const Figure& f) {
+    const Vertices<count> v = verticesOf(f);
+    Box box{INFINITY, INFINITY, -INFINITY, -INFINITY};
+    for (std::size_t k = 0; k < count; k += 2) widen(box, v[k], v[k + 1]);
+    return box;
+  };
+  Box all{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  list.forEachFigure([&](const Figure& f) {
+    const Box b = figureBox(f);
+    widen(all, b.minX, b.minY);
+    widen(all, b.maxX, b.maxY);
+  });
+  RunCells cells;
+  const double spanX = all.maxX - all.minX, spanY = all.maxY - all.minY;
+  const double target = std::max(1.0, double(list.figureCount()) / 4);
+  cells.width = std::max({std::sqrt(spanX * spanY / target), spanX / 4096, spanY / 4096,
+                          std::numeric_limits<double>::min()});
+  cells.inverse = 1 / cells.width;
+  cells.x0 = all.minX;
+  cells.y0 = all.minY;
+  cells.columns = int(std::min(4096.0, std::floor(spanX * cells.inverse) + 1));
+  cells.rows = int(std::min(4096.0, std::floor(spanY * cells.inverse) + 1));
+  const std::size_t cellCount = std::size_t(cells.columns) * std::size_t(cells.rows);
+  // The cell of a short figure, or cellCount for a long one.
+  const auto cellOf = [&](const Figure& f) {
+    const Box b = figureBox(f);
+    if (b.maxX - b.minX > cells.width || b.maxY - b.minY > cells.width) return cellCount;
+    const int c = std::min(cells.columns - 1, int((b.minX - cells.x0) * cells.inverse));
+    const int r = std::min(cells.rows - 1, int((b.minY - cells.y0) * cells.inverse));
+    return std::size_t(r) * std::size_t(cells.columns) + std::size_t(c);
+  };
+  cells.start.assign(cellCount + 2, 0);
+  std::size_t done = 0;
+  list.forEachFigure([&](const Figure& f) {
+    if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
+    ++cells.start[cellOf(f) + 1];
+  });
+  for (std::size_t k = 1; k < cells.start.size(); ++k) cells.start[k] += cells.start[k - 1];
+  const std::size_t first = drawing.vertices.size();
+  drawing.vertices.resize(first + list.figureCount() * count);
+  LargeVector<std::uint32_t> next(cells.start.begin(), cells.start.end() - 1);
+  list.forEachFigure([&](const Figure& f) {
+    if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
+    const Vertices<count> v = verticesOf(f);
+    std::copy(v.begin(), v.end(), &drawing.vertices[first + count * next[cellOf(f)]++]);
+  });
+  drawing.cells.push_back(std::move(cells));
+  return int(drawing.cells.size() - 1);
+}
+
+// Adds one list to the drawing. `current` is the colour in force before the
+// list and after it. Each figure is drawn where its last run is: an earlier
+// run of it, drawn again later in the same colour, changes no pixel. A
+// figure whose colour code is not in the palette takes the colour in force
+// at each of its runs, and each of them is drawn.
+template <class Figure>
+void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool huge,
+                 bool (*stopped)()) {
+  constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
+  // Figures all in one colour of the palette, such as the pair loop's: in
+  // whatever order they are drawn, the same pixels take that colour, so
+  // each is drawn once, where it was stored or, in a huge drawing, where its
+  // cell is.
+  std::int32_t colour;
+  if (list.oneColour(colour) && isPaletteCode(colour) && shape != Shape::Circles) {
+    const int cells = huge ? storeInCells(list, stopped) : -1;
+    const std::size_t first =
+        drawing.vertices.size() - (cells < 0 ? 0 : list.figureCount() * count);
+    if (cells < 0) {
+      drawing.vertices.resize(first + list.figureCount() * count);
+      float* at = drawing.vertices.data() + first;
+      std::size_t done = 0;
+      list.forEachFigure([&](const Figure& f) {
+        if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
+        const Vertices<count> v = verticesOf(f);
+        at = std::copy(v.begin(), v.end(), at);
+      });
+    }
+    drawing.runs.push_back(
+        Run{shape, colour, int(first / 2), int(list.figureCount() * count / 2), cells});
+    current = colour;
+    return;
+  }
+  // The last run of each figure, counted from 1: needed only where some
+  // figure comes back after other runs, and runs can be counted in 32 bits.
+  LargeVector<std::uint32_t> lastRun;
+  if (list.repeats() && list.runCount() < UINT32_MAX) {
+    lastRun.resize(list.figureCount());
+    std::uint32_t run = 0;
+    list.forEachRunOfFigures([&](const auto& r) { lastRun[r.figure] = ++run; });
+  }
+  drawing.vertices.reserve(drawing.vertices.size() + list.figureCount() * count);
+  std::uint32_t run = 0;
+  list.forEachRunOfFigures([&](const auto& r) {
+    if ((++run & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
+    const Figure& f = list.figure(r.figure);
+    const bool ownColour = isPaletteCode(f.colour);
+    if (ownColour) current = f.colour;
+    if (ownColour && !lastRun.empty() && lastRun[r.figure] != run) return;  // drawn later
+    const Vertices<count> v = verticesOf(f);
+    const int first = int(drawing.vertices.size() / 2);
+    drawing.vertices.insert(drawing.vertices.end(), v.begin(), v.end());
+    Run* last = drawing.runs.empty() ? nullptr : &drawing.runs.back();
+    if (last && last->shape == shape && last->colour == current && shape != Shape::Circles) {
+      last->vertexCount += int(count / 2);
+    } else {
+      drawing.runs.push_back(Run{shape, current, first, int(count / 2)});
+    }
+  });
 }
 
 }  // namespace
@@ -194,11 +191,16 @@ bool prepareScene(bool (*stopped)()) {
     const unsigned generation = drawing.generation + 1;
     drawing = Drawing{};
     drawing.generation = generation;
+    // Room for every vertex at once: growing would copy, into fresh memory.
+    drawing.vertices.reserve(2 *
+                             (100 * scene.circles.figureCount() + 2 * scene.lines.figureCount() +
+                              2 * scene.segments.figureCount() + scene.points.figureCount()));
+    const bool huge = drawing.vertices.capacity() / 2 > hugeDrawing;
     int current = inheritedColour;
-    prepareList(scene.circles, Shape::Circles, current, stopped);
-    prepareList(scene.lines, Shape::Lines, current, stopped);
-    prepareList(scene.segments, Shape::Segments, current, stopped);
-    prepareList(scene.points, Shape::Points, current, stopped);
+    prepareList(scene.circles, Shape::Circles, current, huge, stopped);
+    prepareList(scene.lines, Shape::Lines, current, huge, stopped);
+    prepareList(scene.segments, Shape::Segments, current, huge, stopped);
+    prepareList(scene.points, Shape::Points, current, huge, stopped);
     for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
       widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
     }
@@ -212,6 +214,10 @@ bool prepareScene(bool (*stopped)()) {
   return false;
 }
 
+bool paintedOnProcessor() {
+  return drawing.vertices.size() / 2 > hugeDrawing;
+}
+
 std::uint64_t drawingVertexBytes() {
-  return drawing.vertices.size() * sizeof(float);
+  return paintedOnProcessor() ? 0 : drawing.vertices.size() * sizeof(float);
 }

@@ -1,5 +1,5 @@
 // Painting a drawing too large for the graphics driver to draw at a useful
-// pace: on the processor, into the window's pixels.
+// pace: on the processor, by both threads, into the window's pixels.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +7,10 @@
 
 #include "draw.h"
 
-// Drawings of more than twice this many vertices are painted on the
-// processor in views other than the first: the software driver takes about
-// 0.3 microseconds a figure, a million of them take the better part of a
-// second.
+// Drawings of more than this many vertices are painted on the processor:
+// the software driver takes about 0.3 microseconds a figure, and ten times
+// the vertices' bytes of memory, so a million figures take the better part
+// of a second and hundreds of megabytes.
 inline constexpr std::size_t hugeDrawing = 300000;
 
 // The pixels of the prepared drawing in a window of this size, placed as
@@ -20,4 +20,4 @@ inline constexpr std::size_t hugeDrawing = 300000;
 // OpenGL draws, not equal to it: where many figures share a pixel, as in a
 // view of a huge drawing, no one can tell.
 void rasterDrawing(const Placement& placement, int width, int height,
-                   std::vector<std::uint8_t>& pixels);
+                   std::vector<std::uint8_t>& pixels, bool crossings = true);

@@ -42,6 +42,7 @@ View view;       // what the window shows now
 bool firstViewPlain = false;
 bool showingFirstView = true;
 bool labelsShown = false;
+bool crossingsShown = true;  // t hides them: millions of dots cover a map
 int width = firstWidth, height = firstHeight;
 
 // The left button: a press and release within clickPixels is a click, which
@@ -66,6 +67,7 @@ struct Painted {
   bool firstView = false;
   int width = 0, height = 0;
   bool labels = false;
+  bool crossings = true;
   bool operator==(const Painted&) const = default;
 };
 Painted painted;
@@ -81,7 +83,7 @@ bool plainDistance(double dist) {
 }
 
 Placement placementOf(const View& v) {
-  if (showingFirstView && firstViewPlain) return {};
+  if (showingFirstView && firstViewPlain && !paintedOnProcessor()) return {};
   Placement p;
   p.moved = true;
   p.cx = v.cx;
@@ -142,11 +144,20 @@ void clearSelection() {
   glutPostRedisplay();
 }
 
+// r and Home: the first frame as it opened, nothing selected or shown over it.
+void backToFirstFrame() {
+  clearSelection();
+  readoutShown = labelsShown = false;
+  crossingsShown = true;
+  showFirstView();
+}
+
 void selectAtPointer(int x, int y) {
   double sx, sy;
   scenePointAt(view, width, height, x + 0.5, y + 0.5, sx, sy);
   std::size_t pointCount = 0;
   const float* points = crossingPoints(pointCount);
+  if (!crossingsShown) pointCount = 0;  // what is hidden is not picked
   selection = selectAt(sx, sy, pickPixels / pixelsPerUnit(view, height), points, pointCount);
   if (selection.picked.kind != Picked::Nothing) {
     std::fprintf(stderr, "%s\n", captionOf(selection).c_str());
@@ -211,8 +222,13 @@ void keyPressed(unsigned char key, int, int) {
       fit();
       break;
     case 'r':
-      clearSelection();
-      showFirstView();
+      backToFirstFrame();
+      break;
+    case 't':
+      crossingsShown = !crossingsShown;
+      std::fprintf(stderr, crossingsShown ? "Presecne tacke se vide.\n"
+                                          : "Presecne tacke su sakrivene (t ih vraca).\n");
+      glutPostRedisplay();
       break;
     case 'n':
       labelsShown = !labelsShown;
@@ -244,8 +260,7 @@ void specialKeyPressed(int key, int, int) {
       show(panByPixels(view, 0, -height / 10.0, height));
       break;
     case GLUT_KEY_HOME:
-      clearSelection();
-      showFirstView();
+      backToFirstFrame();
       break;
   }
 }
@@ -345,18 +360,18 @@ std::string readout() {
 void paintFrame() {
   const Placement placement = placementOf(view);
   setMatrices(placement);
-  const Painted now{view, showingFirstView, width, height, labelsShown};
+  const Painted now{view, showingFirstView, width, height, labelsShown, crossingsShown};
   if (now == painted && !scenePixels.empty()) {
     copyPixels(scenePixels, width, height);
   } else {
-    paintScene(placement);
+    paintScene(placement, crossingsShown);
     labelsCrowded = labelsShown && !paintLabels(placement, visibleBox(view, width, height));
     scenePixels.resize(std::size_t(width) * std::size_t(height) * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, scenePixels.data());
     painted = now;
   }
-  paintSelection(selection, placement);
+  paintSelection(selection, placement, crossingsShown);
   const std::string right = readout();
   std::string caption;
   if (selection.picked.kind != Picked::Nothing) {
@@ -402,8 +417,34 @@ bool displayAnswers(int argc, char** argv) {
   return answered != nullptr;
 }
 
-void showScene(int argc, char** argv) {
+namespace {
+
+bool toolkitStarted = false;
+bool toolkitStarting = false;
+
+// After the toolkit's own message, when it ends the process for want of a
+// display: what to do instead.
+void explainNoDisplay() {
+  if (!toolkitStarting) return;
+  std::fputs(
+      "Nema ekrana za prozor: --no-window daje samo izvestaj, a --png FAJL crta sliku "
+      "bez ekrana.\n",
+      stderr);
+}
+
+}  // namespace
+
+void startToolkit(int argc, char** argv) {
+  if (toolkitStarted) return;
+  static const bool explained = std::atexit(explainNoDisplay) == 0;
+  toolkitStarting = explained;
   glutInit(&argc, argv);
+  toolkitStarting = false;
+  toolkitStarted = true;
+}
+
+void showScene(int argc, char** argv) {
+  startToolkit(argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(firstWidth, firstHeight);
   glutInitWindowPosition(100, 50);

@@ -4,8 +4,14 @@
 // answers.
 bool displayAnswers(int argc, char** argv);
 
+// Starts the windowing toolkit, which takes its options from argv and opens
+// the display. Where no display answers, the toolkit ends the process with
+// its message and status 1; a line of ours follows it.
+void startToolkit(int argc, char** argv);
+
 // Opens the window on the prepared scene and runs the toolkit's event loop;
-// closing the window ends the process. argc and argv go to the toolkit.
+// closing the window ends the process. argc and argv go to the toolkit, if
+// it has not been started yet.
 void showScene(int argc, char** argv);
 
 // Display callback: paints the scene in the current view and presents the

@@ -36,6 +36,11 @@ constexpr int cannotWrite = 3;
 constexpr int usageError = 64;
 constexpr int outOfMemory = 255;
 
+// The exercise's messages (no file, no segment, a bad token) go to standard
+// output among the report's lines; with --csv, standard output holds CSV
+// alone, and they go to standard error.
+std::FILE* messages = stdout;
+
 void awaitTwoCharacters() {
   if (isatty(STDIN_FILENO)) {
     std::fprintf(stderr, "Za kraj unesite dva znaka (na primer, dva puta Enter).\n");
@@ -57,7 +62,7 @@ int afterMessage(int status) {
 }
 
 int failToOpen() {
-  std::printf("Greska! Ne mogu da otvorim ulazni fajl.\n");
+  std::fprintf(messages, "Greska! Ne mogu da otvorim ulazni fajl.\n");
   const int status = afterMessage(cannotOpen);
   awaitTwoCharacters();
   return status;
@@ -119,12 +124,13 @@ Input readInput(const Options& options, int& status) {
       status = failToOpen();
       break;
     case ReadOutcome::NoData:
-      std::printf("Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
+      if (options.csv) std::fputs(csvHeader, stdout);  // an empty table
+      std::fprintf(messages, "Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
       status = afterMessage(0);
       break;
     case ReadOutcome::Malformed:
-      std::printf("Greska! Neispravan podatak za duz %d u ulaznom fajlu: %s\n", input.badSegment,
-                  printableToken(input.badToken).c_str());
+      std::fprintf(messages, "Greska! Neispravan podatak za duz %d u ulaznom fajlu: %s\n",
+                   input.badSegment, printableToken(input.badToken).c_str());
       status = afterMessage(malformedInput);
       break;
     case ReadOutcome::OutOfMemory:
@@ -204,6 +210,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Greska! %s; pogledajte segments --help\n", options.error.c_str());
     return usageError;
   }
+  if (options.csv) messages = stderr;
   if (options.help || options.version) {
     std::fputs(options.help ? usageText : "segments " SEGMENTS_VERSION "\n", stdout);
     return afterMessage(0);
@@ -238,14 +245,14 @@ int main(int argc, char** argv) {
   Progress progress = startProgress(n * (n - 1) / 2);
   report.csv = options.csv;
   if (options.csv) writeCsvHeader(report);
-  // What the window's selection lists: the pairs that meet, nothing else,
-  // and only for a window that can open. Without a display the toolkit ends
-  // the run after the report with its own message, and nothing need be kept
-  // or drawn for it.
+  // What the window's selection lists: the pairs that meet, kept as the
+  // report goes where a display answers now. Where none does, nothing is
+  // kept; should one answer after the report all the same, they are found
+  // then.
   PairKeys meetings;
   const int toolkitArgc = int(options.toolkitArgs.size()) - 1;
-  const bool inspected = options.window && options.png.empty() &&
-                         displayAnswers(toolkitArgc, options.toolkitArgs.data());
+  const bool window = options.window && options.png.empty();
+  const bool inspected = window && displayAnswers(toolkitArgc, options.toolkitArgs.data());
   const LoopOutcome outcome = reportPairs(input.segments, report,
                                           {.fillScene = options.window,
                                            .meetingOnly = options.meetingOnly,
@@ -272,15 +279,18 @@ int main(int argc, char** argv) {
     releaseSegments(input.segments);
     return 0;
   }
-  if (options.png.empty() && !inspected) {
-    releaseStopSignals();
-    showScene(toolkitArgc, options.toolkitArgs.data());
-    releaseSegments(input.segments);
-    return noGraphics;
-  }
-  // The drawing is made before any graphics start, and the graphics start
-  // only with room for them: short of memory, the driver crashes instead of
+  // A window opens only with its drawing: the toolkit reaches the display
+  // first, or ends the run for want of one, with nothing drawn for it. The
+  // drawing is made before any graphics start, and the graphics start only
+  // with room for them: short of memory, the driver crashes instead of
   // failing.
+  if (window) startToolkit(toolkitArgc, options.toolkitArgs.data());
+  if (window && !inspected &&
+      findMeetingPairs(input.segments.items, input.segments.count, meetings,
+                       {.stopped = stopAsked, .evenIfDense = true}) != PairSearch::Found) {
+    releaseSegments(input.segments);
+    return stopSignal() ? 128 + stopSignal() : failOutOfMemory();
+  }
   if (!prepareScene(stopAsked) || !graphicsFit(drawingVertexBytes())) {
     releaseSegments(input.segments);
     return stopSignal() ? 128 + stopSignal() : failOutOfMemory();

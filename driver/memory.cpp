@@ -13,9 +13,10 @@ namespace {
 
 // Fixed: the report's two buffers and the first chunk of each scene list.
 constexpr std::uint64_t fixedBytes = 4 * chunkBytes;
-// Per segment: one run of the scene, its row screening columns and flag.
-constexpr std::uint64_t loopBytesPerSegment =
-    sizeof(FigureList<Segment>::Run) + 5 * sizeof(float) + 1;
+// Per segment: one run of the scene and the segment once among its figures,
+// with its key, its row screening columns and flag.
+constexpr std::uint64_t loopBytesPerSegment = sizeof(FigureList<Segment>::Run) + sizeof(Segment) +
+                                              sizeof(std::uint32_t) + 5 * sizeof(float) + 1;
 
 // A "Name: <n> kB" line of a /proc file, in bytes.
 std::uint64_t procKilobytes(const char* path, const char* name) {

@@ -46,11 +46,15 @@ struct RowScreen {
 
 // What the full loop stores for a pair that meets, after the `repeats` of the
 // later segment for the pairs before it that do not.
-bool storeMeeting(const Segment& earlier, const Segment& later, int kind, Point crossing,
+// Segments are named by their input numbers: stored once each.
+bool storeMeeting(const SegmentArray& segments, int j, int i, int kind, Point crossing,
                   std::uint32_t repeats) {
-  return addSegment(later, Red, repeats) &&
-         (kind != PointIntersection || addPoint(crossing, Black)) && addSegment(earlier, Red) &&
-         addSegment(later, Red);
+  const Segment& earlier = segments.items[j];
+  const Segment& later = segments.items[i];
+  return addSegment(later, Red, repeats, std::uint32_t(i)) &&
+         (kind != PointIntersection || addPoint(crossing, Black)) &&
+         addSegment(earlier, Red, 1, std::uint32_t(j)) &&
+         addSegment(later, Red, 1, std::uint32_t(i));
 }
 
 bool keep(PairKeys& pairs, PairKey key) {
@@ -96,8 +100,7 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
         continue;
       }
       writeReportLine(out, j, i, kind, crossing);
-      if (options.fillScene &&
-          !storeMeeting(segments.items[j], later, kind, crossing, laterRepeats)) {
+      if (options.fillScene && !storeMeeting(segments, j, i, kind, crossing, laterRepeats)) {
         return LoopOutcome::OutOfMemory;
       }
       if (options.meetings && !keep(*options.meetings, pairKey(j, i, kind))) {
@@ -105,7 +108,9 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
       }
       laterRepeats = 0;
     }
-    if (options.fillScene && !addSegment(later, Red, laterRepeats)) return LoopOutcome::OutOfMemory;
+    if (options.fillScene && !addSegment(later, Red, laterRepeats, std::uint32_t(i))) {
+      return LoopOutcome::OutOfMemory;
+    }
     if (reportFailed(out)) return LoopOutcome::WriteFailed;
     if (stopSignal()) return LoopOutcome::Stopped;
   }
@@ -132,17 +137,19 @@ LoopOutcome reportFoundPairs(const SegmentArray& segments, std::span<const PairK
       if (needCrossing) {
         if (next + 16 < pairs.size()) {
           __builtin_prefetch(&segments.items[earlierOf(pairs[next + 16])]);
+          if (options.fillScene) scene.segments.expect(std::uint32_t(earlierOf(pairs[next + 16])));
         }
         kind = intersectSegments(segments.items[j], later, &crossing);
       }
       writeReportLine(out, j, i, kind, crossing);
-      if (options.fillScene && !storeMeeting(segments.items[j], later, kind, crossing,
-                                             std::uint32_t(j - previous - 1))) {
+      if (options.fillScene &&
+          !storeMeeting(segments, j, i, kind, crossing, std::uint32_t(j - previous - 1))) {
         return LoopOutcome::OutOfMemory;
       }
       previous = j;
     }
-    if (options.fillScene && !addSegment(later, Red, std::uint32_t(i - previous - 1))) {
+    if (options.fillScene &&
+        !addSegment(later, Red, std::uint32_t(i - previous - 1), std::uint32_t(i))) {
       return LoopOutcome::OutOfMemory;
     }
     if ((i & 0x3FF) == 0 || next == pairs.size()) {
@@ -197,6 +204,9 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
 
 LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options) {
   if (!out.data) return LoopOutcome::OutOfMemory;
+  if (options.fillScene && !scene.segments.expectKeys(std::uint32_t(segments.count))) {
+    return LoopOutcome::OutOfMemory;
+  }
   if (!options.meetingOnly) return reportEveryPair(segments, out, options);
   return reportMeetingPairs(segments, out, options);
 }

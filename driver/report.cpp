@@ -138,7 +138,7 @@ ReportBuffer::~ReportBuffer() {
 }
 
 void writeCsvHeader(ReportBuffer& out) {
-  constexpr std::string_view header = "first,second,result,x,y\n";
+  const std::string_view header = csvHeader;
   std::memcpy(out.data + out.used, header.data(), header.size());
   out.used += header.size();
 }

@@ -63,6 +63,7 @@ struct ReportBuffer {
 };
 
 // The CSV header line.
+inline constexpr const char* csvHeader = "first,second,result,x,y\n";
 void writeCsvHeader(ReportBuffer& out);
 
 // Hands the buffered lines to the writer and goes on with an empty buffer.

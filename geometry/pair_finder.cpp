@@ -101,17 +101,29 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
   for (const PairKey key : x.tracedPairs) {
     if (laterOf(key) >= lower && laterOf(key) < upper) tracedPairs.push_back(key);
   }
-  // In the last round the items and the top cells are done with: they hold
-  // the pairs and the rows' counts.
+  // In the last round the items and the cells are done with: they hold the
+  // pairs and the rows' counts, and then, the rest of the index gone, the
+  // pairs move into memory of their own, so that the scene has the room
+  // while the report is written.
   const std::size_t count =
       cells[0].size() + cells[1].size() + tinyPairs.size() + tracedPairs.size();
   const bool last = upper == x.count;
   Large<std::uint32_t> rows;
   PairKey* into = last ? reuse(x.items, count, x.sorted) : reuse(x.sorted, count, x.sorted);
-  std::uint32_t* at = last ? reuse(x.start, std::size_t(upper - lower) + 1, rows)
+  std::uint32_t* at = last ? reuse(x.members, std::size_t(upper - lower) + 1, rows)
                            : reuse(rows, std::size_t(upper - lower) + 1, rows);
   if (!sortPairs({&cells[0], &cells[1], &tinyPairs, &tracedPairs}, lower, upper, into, at, x)) {
     return PairSearch::Stopped;
+  }
+  if (last) {
+    for (Large<std::uint32_t>* v : {&x.start, &x.members, &rows}) *v = Large<std::uint32_t>();
+    x.tiny = Large<unsigned char>();
+    x.tracedPairs = PairKeys();
+    if (into != x.sorted.data()) {
+      x.sorted.assign(into, into + count);
+      into = x.sorted.data();
+    }
+    x.items = Large<Item>();
   }
   found = {into, count};
   return PairSearch::Found;

@@ -29,7 +29,10 @@ inline void widenCorners(float x, float y) {
 
 // Each stores `times` copies whose colour is replaced by `colour`, then
 // widens the corners. Both return false, changing nothing, when memory runs
-// out. Inline: the pair loop calls them for every run it adds.
+// out. Inline: the pair loop calls them for every run it adds. A `key`, the
+// same for equal segments stored in the same colour, lets a segment added
+// again be found instead of stored again: the pair loop names them by their
+// input numbers.
 [[nodiscard]] inline bool addPoint(Point p, int colour, std::uint32_t times = 1) {
   if (times == 0) return true;
   p.colour = colour;
@@ -38,10 +41,11 @@ inline void widenCorners(float x, float y) {
   return true;
 }
 
-[[nodiscard]] inline bool addSegment(Segment s, int colour, std::uint32_t times = 1) {
+[[nodiscard]] inline bool addSegment(Segment s, int colour, std::uint32_t times = 1,
+                                     std::uint32_t key = FigureList<Segment>::noKey) {
   if (times == 0) return true;
   s.colour = colour;
-  if (!scene.segments.append(s, times)) return false;
+  if (!scene.segments.append(s, times, key)) return false;
   widenCorners(s.A.x, s.A.y);
   widenCorners(s.B.x, s.B.y);
   return true;

@@ -389,17 +389,15 @@ TEST(Memory, GraphicsStartOnlyWithRoom) {
   }
 }
 
-// A fan of segments through one point: every pair crosses and stores two
-// runs and a point. Memory runs out inside the loop; the lines written so far
-// stay written, whole.
+// A grid of long lines: every pair of a horizontal and a vertical one
+// crosses and stores its runs and a point. Memory runs out inside the loop;
+// the lines written so far stay written, whole.
 TEST(Memory, ExhaustionInsideTheLoopKeepsTheLinesWritten) {
   std::string fan;
-  const int n = 880;
+  const int n = 2000;
   for (int k = 0; k < n; ++k) {
-    const double angle = k * 0.2 * M_PI / 180;  // 0.2 degrees apart: never parallel
-    fan += std::to_string(-100 * std::cos(angle)) + " " + std::to_string(-100 * std::sin(angle)) +
-           " " + std::to_string(100 * std::cos(angle)) + " " +
-           std::to_string(100 * std::sin(angle)) + "\n";
+    const std::string at = std::to_string(k), end = std::to_string(n);
+    fan += k % 2 ? at + " -1 " + at + " " + end + "\n" : "-1 " + at + " " + end + " " + at + "\n";
   }
   const RunResult r = runOnInput(fan, {.env = {{"DISPLAY", ""}}, .dataLimit = 24ull << 20});
   EXPECT_EQ(r.status, 255) << r.err;

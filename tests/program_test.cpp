@@ -240,6 +240,25 @@ INSTANTIATE_TEST_SUITE_P(
                    "first,second,result,x,y\n0,1,overlap,,\n0,2,cross,0.00999999,0\n"
                    "1,2,cross,0.0100000035,0\n",
                    0},
+        // With --csv, standard output holds CSV alone: the messages go to
+        // standard error, and an empty input is an empty table.
+        OptionCase{"csv_of_an_empty_input",
+                   {"--csv", "--no-window", "prazan.txt"},
+                   "first,second,result,x,y\n",
+                   0,
+                   noData},
+        OptionCase{"csv_of_a_bad_token",
+                   {"--csv", "--no-window", "-"},
+                   "",
+                   2,
+                   "Greska! Neispravan podatak za duz 0 u ulaznom fajlu: x\n",
+                   {.stdinText = "0 x"}},
+        OptionCase{"csv_of_a_missing_file",
+                   {"--csv", "nema.txt"},
+                   "",
+                   1,
+                   "Greska! Ne mogu da otvorim ulazni fajl.\n",
+                   {.stdinText = "ab"}},
         OptionCase{"png_with_an_empty_path", {"--png", ""}, "", 64, "--png"},
         OptionCase{
             "png_naming_the_input", {"--png", "./ulaz.txt", "ulaz.txt"}, "", 64, "./ulaz.txt"},
@@ -257,8 +276,30 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "",
                    {.stdinText = "ab"}},
-        // The toolkit's own options reach the toolkit, which names the display.
-        OptionCase{"toolkit_option", {"-display", ":31998", "ulaz.txt"}, crossing01, 1, ":31998"}),
+        // The toolkit's own options reach the toolkit, which names the display;
+        // a line of ours tells what to do without one.
+        OptionCase{"toolkit_option", {"-display", ":31998", "ulaz.txt"}, crossing01, 1, ":31998"},
+        OptionCase{"no_display",
+                   {"ulaz.txt"},
+                   crossing01,
+                   1,
+                   "\nNema ekrana za prozor: --no-window daje samo izvestaj, a --png FAJL crta "
+                   "sliku bez ekrana.\n",
+                   displaySet},
+        // --png draws the picture instead of the window: with no window at
+        // all it has nothing to draw.
+        OptionCase{"png_without_a_window",
+                   {"--png", "x.png", "--no-window", "ulaz.txt"},
+                   "",
+                   64,
+                   "se iskljucuju"},
+        // After --, a name that looks like an option is the input file.
+        OptionCase{"options_end",
+                   {"--no-window", "--", "-m"},
+                   "Greska! Ne mogu da otvorim ulazni fajl.\n",
+                   1},
+        OptionCase{
+            "png_joined_with_its_path", {"--png=nema/x.png", "ulaz.txt"}, "", 3, "nema/x.png"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --meeting-only writes what the full report writes for the pairs that

@@ -112,9 +112,32 @@ TEST_F(SceneTest, RepeatsInterruptedAndResumedKeepEveryEntry) {
   EXPECT_EQ(scene.segments.runCount(), 4u) << "equal neighbours share a run";
 }
 
+// A segment named by a key is stored once, however often it comes back; the
+// entries read back all the same, each run as it was added.
+TEST_F(SceneTest, SegmentsNamedByKeyAreStoredOnce) {
+  const Segment a = seg(0, 0, 1, 1), b = seg(5, 5, 6, 6);
+  for (int row = 0; row < 50; ++row) {
+    ASSERT_TRUE(addSegment(a, Red, 2, 7));
+    ASSERT_TRUE(addSegment(b, Red, 1, 3000));
+  }
+  ASSERT_TRUE(addSegment(b, Red));  // the last run goes on, key or none
+  ASSERT_TRUE(addSegment(a, Red, 1, 7));
+  ASSERT_TRUE(addSegment(b, Red));  // without its key: a figure of its own
+  EXPECT_EQ(scene.segments.figureCount(), 3u);
+  EXPECT_EQ(scene.segments.runCount(), 102u);
+  ASSERT_EQ(scene.segments.size(), 153u);
+  std::size_t k = 0;
+  scene.segments.forEach([&](const Segment& s) {
+    const bool first = k < 150 ? k % 3 < 2 : k == 151;
+    EXPECT_EQ(s.A.x, first ? 0 : 5) << "entry " << k;
+    ++k;
+  });
+  EXPECT_TRUE(scene.segments.repeats());
+}
+
 // Enough entries to span several chunks; order and content must survive.
 TEST_F(SceneTest, KeepsInsertionOrderAcrossChunks) {
-  const std::size_t n = 3 * FigureList<Segment>::chunkLength + 17;
+  const std::size_t n = 3 * Chunks<FigureList<Segment>::Run>::perChunk + 17;
   ASSERT_TRUE(addSegment(seg(-1, 0, 0, 1), Red, 1u << 31));  // a long run before them
   for (std::size_t k = 0; k < n; ++k) ASSERT_TRUE(addSegment(seg(float(k), 0, 0, 1), Red));
   const std::size_t before = std::size_t(1) << 31;

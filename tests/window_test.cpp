@@ -1,5 +1,8 @@
 // The real program's window under a private Xvfb: what a user sees and does.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -118,6 +121,45 @@ TEST_F(WindowTest, ShowsTheWorkedExample) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, "Duzi 0 i 1 imaju presecnu tacku\n");
+}
+
+// The display is first asked for before the report. One that answers only
+// after it gets the window with its drawing all the same, never a window
+// with nothing in it.
+TEST_F(WindowTest, DisplayThatAnswersLateGetsTheDrawing) {
+  const int late = XvfbServer::unusedNumber();
+  std::string input;
+  for (int k = 0; k < 400; ++k) input += "0 0 4 4 0 4 4 0\n";
+  dir.write("test.txt", input);
+  program = startProgram(dir.path, {.env = {{"DISPLAY", ":" + std::to_string(late)}}});
+  // The report fills the pipe: the display was asked for, and did not answer.
+  int unread = 0;
+  for (int tries = 0; tries < 10000 && unread < fcntl(program.outFd, F_GETPIPE_SZ) - 8192;
+       ++tries) {
+    usleep(1000);
+    ioctl(program.outFd, FIONREAD, &unread);
+  }
+  XvfbServer lateServer(late);
+  std::size_t lines = 0;
+  char buffer[65536];
+  while (lines < 800 * 799 / 2) {
+    const ssize_t n = read(program.outFd, buffer, sizeof buffer);
+    ASSERT_GT(n, 0) << lines << " lines";
+    lines += std::size_t(std::count(buffer, buffer + n, '\n'));
+  }
+  XClient client;
+  const Window window = client.findWindow(title);
+  ASSERT_TRUE(window);
+  const Image image = client.captureSettled(window);
+  EXPECT_EQ(image.at(511, 349), black);
+  const Projection view{2, 2, 4, 1024, 700};
+  for (double t : {0.5, 1.0, 3.0, 3.5}) {
+    EXPECT_TRUE(seenNear(image, view.x(t), view.y(t), red)) << "on segment 0 at " << t;
+    EXPECT_TRUE(seenNear(image, view.x(t), view.y(4 - t), red)) << "on segment 1 at " << t;
+  }
+  client.requestClose(window);
+  const RunResult result = finishProgram(program);
+  EXPECT_EQ(result.status, 0) << result.err;
 }
 
 TEST_F(WindowTest, ResizeKeepsTheCentreOnTheSameScenePoint) {
@@ -292,6 +334,8 @@ TEST_F(WindowTest, ClickSelectsAndTells) {
     EXPECT_TRUE(seenNear(segment, view.x(t), view.y(2), green, 1)) << "on segment 2 at " << t;
   }
   EXPECT_EQ(segment.at(512, 350), black) << "the crossing point stays on top";
+  EXPECT_TRUE(seenNear(segment, view.x(0), view.y(2), green, 1)) << "a partner's end dot";
+  EXPECT_FALSE(seenNear(segment, view.x(0), view.y(2), red, 3)) << "no red end dot left";
   EXPECT_EQ(segment.at(1000, 695), white);
   EXPECT_EQ(segment.at(1000, 675), first.at(1000, 675)) << "the band is 20 pixels high";
 
@@ -321,18 +365,38 @@ TEST_F(WindowTest, ClickSelectsAndTells) {
   for (int tries = 0; tries < 500 && readPng(saved).width == 0; ++tries) usleep(10000);
   EXPECT_TRUE(readPng(saved) == readout) << "the PNG file is the window";
 
-  // Without the readout, r: the first frame, nothing selected.
-  x.pressKey(window, XK_c);
-  const Image noReadout = x.captureChanged(window, readout);
+  // r: the first frame exactly, nothing selected, the readout gone.
   x.pressKey(window, XK_r);
-  EXPECT_TRUE(x.captureChanged(window, noReadout) == first);
+  EXPECT_TRUE(x.captureChanged(window, readout) == first);
+
+  // t hides the crossing points, which are then not picked either: a click
+  // on the crossing selects the segment nearest to the pointer. r shows them
+  // again, and so does t.
+  x.pressKey(window, XK_t);
+  const Image hidden = x.captureChanged(window, first);
+  EXPECT_EQ(hidden.count(black), 0);
+  EXPECT_TRUE(seenNear(hidden, 512, 350, red, 1));
+  x.click(window, 512, 350);
+  const Image pickedSegment = x.captureChanged(window, hidden);
+  EXPECT_FALSE(seenNear(pickedSegment, 512, 350, black, 3)) << "nor on top of the selection";
+  EXPECT_TRUE(seenNear(pickedSegment, view.x(1), view.y(3), blue, 1));
+  x.pressKey(window, XK_r);
+  EXPECT_TRUE(x.captureChanged(window, pickedSegment) == first);
+  x.pressKey(window, XK_t);
+  const Image hiddenAgain = x.captureChanged(window, first);
+  x.pressKey(window, XK_t);
+  EXPECT_TRUE(x.captureChanged(window, hiddenAgain) == first);
 
   const RunResult result = close(window);
   EXPECT_EQ(result.err,
             "Duz 0: (0, 0) - (4, 4); sece: 1, 2\n"
             "Tacka (2, 2): duzi 0 i 1, 0 i 2, 1 i 2\n"
             "Duz 0: (0, 0) - (4, 4); sece: 1, 2\n"
-            "Slika prozora je u segments-1.png\n");
+            "Slika prozora je u segments-1.png\n"
+            "Presecne tacke su sakrivene (t ih vraca).\n"
+            "Duz 1: (0, 4) - (4, 0); sece: 0, 2\n"
+            "Presecne tacke su sakrivene (t ih vraca).\n"
+            "Presecne tacke se vide.\n");
 }
 
 // Zooming in stops where the data hold nothing finer: a line stays a line.

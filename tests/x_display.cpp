@@ -46,39 +46,54 @@ XvfbServer::XvfbServer() {
   // processes running side by side rarely contend; a number already taken
   // makes that server exit at once, and the next one is tried.
   for (int attempt = 0; attempt < 50; ++attempt) {
-    const int number = 100 + (getpid() + attempt * 7) % 800;
-    const std::string name = std::string(":").append(std::to_string(number));
-    const std::string socket = std::string("/tmp/.X11-unix/X").append(std::to_string(number));
-    if (access(socket.c_str(), F_OK) == 0) continue;
-    pid_ = fork();
-    if (pid_ == 0) {
-      unsetenv("LD_PRELOAD");  // the server is not under test
-      const int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      if (!getenv("XVFB_VERBOSE")) dup2(null, 2);  // set it to see why a server fails
-      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
-             "-noreset", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto deadline = after(10);
-    while (Clock::now() < deadline) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;  // it gave up on this number
-      // Up, and ours: the server's lock file holds the pid of the server
-      // that took the number (another test's server may have won it).
-      if (Display* d = XOpenDisplay(name.c_str())) {
-        XCloseDisplay(d);
-        if (lockOwner(number) != pid_) break;
-        name_ = name;
-        setenv("DISPLAY", name_.c_str(), 1);
-        return;
-      }
-      pause(20);
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+    if (start(100 + (getpid() + attempt * 7) % 800)) return;
   }
   throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+}
+
+XvfbServer::XvfbServer(int number) {
+  if (!start(number)) throw std::runtime_error("Xvfb did not start on :" + std::to_string(number));
+}
+
+int XvfbServer::unusedNumber() {
+  for (int attempt = 0;; ++attempt) {
+    const int number = 100 + (getpid() + 13 + attempt * 11) % 800;
+    if (access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) != 0) return number;
+  }
+}
+
+bool XvfbServer::start(int number) {
+  const std::string name = std::string(":").append(std::to_string(number));
+  const std::string socket = std::string("/tmp/.X11-unix/X").append(std::to_string(number));
+  if (access(socket.c_str(), F_OK) == 0) return false;
+  pid_ = fork();
+  if (pid_ == 0) {
+    unsetenv("LD_PRELOAD");  // the server is not under test
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    if (!getenv("XVFB_VERBOSE")) dup2(null, 2);  // set it to see why a server fails
+    execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
+           "-noreset", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const auto deadline = after(10);
+  while (Clock::now() < deadline) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;  // it gave up on this number
+    // Up, and ours: the server's lock file holds the pid of the server
+    // that took the number (another test's server may have won it).
+    if (Display* d = XOpenDisplay(name.c_str())) {
+      XCloseDisplay(d);
+      if (lockOwner(number) != pid_) break;
+      name_ = name;
+      setenv("DISPLAY", name_.c_str(), 1);
+      return true;
+    }
+    pause(20);
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  return false;
 }
 
 XvfbServer::~XvfbServer() {

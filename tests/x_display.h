@@ -13,6 +13,10 @@
 class XvfbServer {
  public:
   XvfbServer();
+  // On display :number, or throws.
+  explicit XvfbServer(int number);
+  // A display number no server takes now.
+  static int unusedNumber();
   ~XvfbServer();
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
@@ -20,6 +24,8 @@ class XvfbServer {
   const std::string& name() const { return name_; }
 
  private:
+  bool start(int number);
+
   int pid_ = -1;
   std::string name_;
 };
