@@ -112,14 +112,21 @@ std::vector<std::uint8_t> rasterPixels;
 
 }  // namespace
 
-const float* crossingPoints(std::size_t& count) {
+const float* crossingPoints(std::size_t& count, const RunCells** cells) {
   // Points are prepared last: their vertices end the drawing's.
   std::size_t first = drawing.vertices.size() / 2;
+  int runs = 0;
+  const Run* last = nullptr;
   for (auto run = drawing.runs.rbegin(); run != drawing.runs.rend() && run->shape == Shape::Points;
        ++run) {
     first = std::size_t(run->firstVertex);
+    last = &*run;
+    ++runs;
   }
   count = drawing.vertices.size() / 2 - first;
+  if (cells) {
+    *cells = runs == 1 && last->cells >= 0 ? &drawing.cells[std::size_t(last->cells)] : nullptr;
+  }
   return drawing.vertices.data() + 2 * first;
 }
 

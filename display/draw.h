@@ -37,8 +37,11 @@ void paintScene(const Placement& placement = {}, bool crossings = true);
 // Puts rows of RGB pixels, bottom row first, into the whole window.
 void copyPixels(const std::vector<std::uint8_t>& pixels, int width, int height);
 
-// The crossing points drawn: `count` x, y pairs.
-const float* crossingPoints(std::size_t& count);
+struct RunCells;
+
+// The crossing points drawn: `count` x, y pairs; and, where they are kept
+// in cells, the cells.
+const float* crossingPoints(std::size_t& count, const RunCells** cells = nullptr);
 
 // The bounds of every figure drawn (end points, crossing points); false for
 // an empty drawing.

@@ -2,7 +2,9 @@
 // figure, as vertices and runs of one shape and colour.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "geometry/pages.h"
@@ -37,6 +39,42 @@ struct RunCells {
   int columns, rows;
   LargeVector<std::uint32_t>
       start;  // the figures of cell k: [start[k], start[k + 1]); then the long
+
+  // A grid of about `figures / perCell` square cells over `all`, at most
+  // 4096 a side, with nothing in it yet.
+  static RunCells over(const Box& all, std::size_t figures, double perCell);
+
+  // The cell of a figure with this box, or the count of cells for a long one.
+  std::size_t cellOf(const Box& box) const {
+    if (box.maxX - box.minX > width || box.maxY - box.minY > width) {
+      return std::size_t(columns) * std::size_t(rows);
+    }
+    const int c = std::min(columns - 1, int((box.minX - x0) * inverse));
+    const int r = std::min(rows - 1, int((box.minY - y0) * inverse));
+    return std::size_t(r) * std::size_t(columns) + std::size_t(c);
+  }
+
+  // Calls `range(first, end)` for the figures that may reach into `box`:
+  // a row of cells at a time, then the long ones.
+  template <class F>
+  void forFiguresNear(const Box& box, F range) const {
+    const auto cellAt = [&](double v, double origin, int limit) {
+      const double c = (v - origin) * inverse;
+      return c < 0 ? 0 : c >= limit ? limit - 1 : int(c);
+    };
+    // A figure in a cell reaches into the next cells up and to the right;
+    // one more cell each way leaves rounding no room to lose one.
+    const int c0 = std::max(0, cellAt(box.minX - width, x0, columns) - 1);
+    const int c1 = std::min(columns - 1, cellAt(box.maxX, x0, columns) + 1);
+    const int r0 = std::max(0, cellAt(box.minY - width, y0, rows) - 1);
+    const int r1 = std::min(rows - 1, cellAt(box.maxY, y0, rows) + 1);
+    for (int r = r0; r <= r1; ++r) {
+      const std::size_t row = std::size_t(r) * std::size_t(columns);
+      range(start[row + std::size_t(c0)], start[row + std::size_t(c1) + 1]);
+    }
+    const std::size_t cellCount = std::size_t(columns) * std::size_t(rows);
+    range(start[cellCount], start[cellCount + 1]);
+  }
 };
 
 struct Drawing {

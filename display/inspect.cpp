@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <new>
+#include <span>
 #include <utility>
 
 #include "geometry/intersect.h"
@@ -13,6 +16,11 @@ const Segment* inputSegments = nullptr;
 int inputCount = 0;
 PairKeys meetingPairs;
 bool segmentZeroMeets = false;
+SegmentCells segmentIndex;
+// The pairs in which each segment is the earlier: those of segment k are
+// meetingPairs[partnerPairs[partnerStart[k] ...]] up to partnerStart[k + 1].
+// Empty where memory ran out; then the pairs are searched instead.
+LargeVector<std::uint32_t> partnerStart, partnerPairs;
 
 std::string pointText(float x, float y) {
   return "(" + shortest(x) + ", " + shortest(y) + ")";
@@ -24,30 +32,69 @@ bool inBox(float x, float y, const Segment& s) {
          y >= std::fmin(s.A.y, s.B.y) && y <= std::fmax(s.A.y, s.B.y);
 }
 
-// The crossing points drawn within the boxes of the highlighted segments:
-// drawn again on top, where the highlights would cover them.
+// The crossing points drawn within the boxes of the highlighted segments,
+// in the order drawn: drawn again on top, where the highlights would cover
+// them.
 std::vector<float> dotsOn(const std::vector<Segment>& highlighted, const float* points,
-                          std::size_t pointCount) {
-  std::vector<float> dots;
-  for (std::size_t k = 0; k < pointCount; ++k) {
-    const float x = points[2 * k], y = points[2 * k + 1];
+                          std::size_t pointCount, const RunCells* pointCells) {
+  const auto onOne = [&](std::size_t k) {
+    return std::any_of(highlighted.begin(), highlighted.end(), [&](const Segment& s) {
+      return inBox(points[2 * k], points[2 * k + 1], s);
+    });
+  };
+  std::vector<std::size_t> near;
+  if (pointCells && highlighted.size() <= 64) {
     for (const Segment& s : highlighted) {
-      if (inBox(x, y, s)) {
-        dots.insert(dots.end(), {x, y});
-        break;
-      }
+      const Box box{std::min(s.A.x, s.B.x), std::min(s.A.y, s.B.y), std::max(s.A.x, s.B.x),
+                    std::max(s.A.y, s.B.y)};
+      pointCells->forFiguresNear(box, [&](std::size_t first, std::size_t end) {
+        for (std::size_t k = first; k < end; ++k) {
+          if (inBox(points[2 * k], points[2 * k + 1], s)) near.push_back(k);
+        }
+      });
+    }
+    std::sort(near.begin(), near.end());
+    near.erase(std::unique(near.begin(), near.end()), near.end());
+  } else {
+    for (std::size_t k = 0; k < pointCount; ++k) {
+      if (onOne(k)) near.push_back(k);
     }
   }
+  std::vector<float> dots;
+  for (const std::size_t k : near) dots.insert(dots.end(), {points[2 * k], points[2 * k + 1]});
   return dots;
+}
+
+// The pairs of segment s as the later of the two: a run of the report.
+std::span<const PairKey> pairsAsLater(int s) {
+  const auto first = std::partition_point(meetingPairs.begin(), meetingPairs.end(),
+                                          [s](PairKey key) { return laterOf(key) < s; });
+  const auto end = std::partition_point(first, meetingPairs.end(),
+                                        [s](PairKey key) { return laterOf(key) == s; });
+  return {first, end};
+}
+
+// Calls f(key) for each pair of segment s as the earlier of the two.
+template <class F>
+void forPairsAsEarlier(int s, F f) {
+  if (partnerStart.empty()) {
+    for (const PairKey key : meetingPairs) {
+      if (earlierOf(key) == s) f(key);
+    }
+    return;
+  }
+  for (std::uint32_t k = partnerStart[std::size_t(s)]; k < partnerStart[std::size_t(s) + 1]; ++k) {
+    f(meetingPairs[partnerPairs[k]]);
+  }
 }
 
 void selectSegment(Selection& selection) {
   const int s = selection.picked.segment;
-  for (const PairKey key : meetingPairs) {
-    const int i = laterOf(key), j = earlierOf(key);
-    if (i != s && j != s) continue;
-    (kindOf(key) == Overlap ? selection.overlapped : selection.crossed).push_back(i == s ? j : i);
-  }
+  const auto add = [&](PairKey key, int partner) {
+    (kindOf(key) == Overlap ? selection.overlapped : selection.crossed).push_back(partner);
+  };
+  for (const PairKey key : pairsAsLater(s)) add(key, earlierOf(key));
+  forPairsAsEarlier(s, [&](PairKey key) { add(key, laterOf(key)); });
   std::sort(selection.crossed.begin(), selection.crossed.end());
   std::sort(selection.overlapped.begin(), selection.overlapped.end());
   const Segment& segment = inputSegments[s];
@@ -67,14 +114,22 @@ void selectSegment(Selection& selection) {
 void selectCrossing(Selection& selection) {
   const Point p = selection.picked.point;
   // Only segments whose boxes hold the point can cross there.
-  std::vector<bool> near(std::size_t(inputCount), false);
-  for (int k = 0; k < inputCount; ++k) near[k] = inBox(p.x, p.y, inputSegments[k]);
-  for (const PairKey key : meetingPairs) {
-    const int i = laterOf(key), j = earlierOf(key);
-    if (kindOf(key) != PointIntersection || !near[i] || !near[j]) continue;
-    Point crossing;
-    intersectSegments(inputSegments[j], inputSegments[i], &crossing);
-    if (crossing.x == p.x && crossing.y == p.y) selection.pairs.emplace_back(j, i);
+  std::vector<int> near;
+  forSegmentsNear(segmentIndex, inputCount, Box{p.x, p.y, p.x, p.y}, [&](int k) {
+    if (inBox(p.x, p.y, inputSegments[k])) near.push_back(k);
+  });
+  std::sort(near.begin(), near.end());
+  near.erase(std::unique(near.begin(), near.end()), near.end());
+  for (const int i : near) {
+    for (const PairKey key : pairsAsLater(i)) {
+      const int j = earlierOf(key);
+      if (kindOf(key) != PointIntersection || !std::binary_search(near.begin(), near.end(), j)) {
+        continue;
+      }
+      Point crossing;
+      intersectSegments(inputSegments[j], inputSegments[i], &crossing);
+      if (crossing.x == p.x && crossing.y == p.y) selection.pairs.emplace_back(j, i);
+    }
   }
   selection.head = "Tacka " + pointText(p.x, p.y) + ":";
   for (std::size_t k = 0; k < selection.pairs.size(); ++k) {
@@ -99,15 +154,33 @@ void inspectReport(const Segment* segments, int count, PairKeys meetings) {
   meetingPairs = std::move(meetings);
   segmentZeroMeets = std::any_of(meetingPairs.begin(), meetingPairs.end(),
                                  [](PairKey key) { return earlierOf(key) == 0; });
+  segmentIndex = segmentCells(segments, count);
+  partnerStart = {};
+  partnerPairs = {};
+  if (meetingPairs.size() >= UINT32_MAX) return;
+  try {
+    partnerStart.assign(std::size_t(count) + 1, 0);
+    for (const PairKey key : meetingPairs) ++partnerStart[std::size_t(earlierOf(key)) + 1];
+    for (std::size_t k = 1; k < partnerStart.size(); ++k) partnerStart[k] += partnerStart[k - 1];
+    partnerPairs.resize(meetingPairs.size());
+    LargeVector<std::uint32_t> next(partnerStart.begin(), partnerStart.end() - 1);
+    for (std::size_t k = 0; k < meetingPairs.size(); ++k) {
+      partnerPairs[next[std::size_t(earlierOf(meetingPairs[k]))]++] = std::uint32_t(k);
+    }
+  } catch (const std::bad_alloc&) {
+    partnerStart = {};
+    partnerPairs = {};
+  }
 }
 
-Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount) {
+Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount,
+                   const RunCells* pointCells) {
   Selection selection;
-  selection.picked =
-      pickFigure(x, y, radius, inputSegments, inputCount, segmentZeroMeets, points, pointCount);
+  selection.picked = pickFigure(x, y, radius, inputSegments, inputCount, segmentZeroMeets, points,
+                                pointCount, &segmentIndex, pointCells);
   if (selection.picked.kind == Picked::Segment) selectSegment(selection);
   if (selection.picked.kind == Picked::Crossing) selectCrossing(selection);
-  selection.dots = dotsOn(selection.highlighted, points, pointCount);
+  selection.dots = dotsOn(selection.highlighted, points, pointCount, pointCells);
   return selection;
 }
 

@@ -26,8 +26,10 @@ struct Selection {
 };
 
 // What lies at (x, y) within `radius`, with everything the window shows of
-// it; `points` are the crossing points drawn, x, y pairs.
-Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount);
+// it; `points` are the crossing points drawn, x, y pairs, in `pointCells`
+// where the drawing keeps them in cells.
+Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount,
+                   const RunCells* pointCells = nullptr);
 
 // The whole caption.
 std::string captionOf(const Selection& selection);

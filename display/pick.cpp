@@ -1,6 +1,9 @@
 #include "pick.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <new>
 
 double distanceTo(double x, double y, const ::Segment& s) {
   const double ax = s.A.x, ay = s.A.y, dx = double{s.B.x} - ax, dy = double{s.B.y} - ay;
@@ -10,34 +13,89 @@ double distanceTo(double x, double y, const ::Segment& s) {
   return std::hypot(x - (ax + t * dx), y - (ay + t * dy));
 }
 
+namespace {
+
+Box boxOf(const ::Segment& s) {
+  return {std::min(s.A.x, s.B.x), std::min(s.A.y, s.B.y), std::max(s.A.x, s.B.x),
+          std::max(s.A.y, s.B.y)};
+}
+
+}  // namespace
+
+SegmentCells segmentCells(const ::Segment* segments, int count) {
+  SegmentCells index;
+  if (count == 0) return index;
+  try {
+    Box all = boxOf(segments[0]);
+    for (int k = 1; k < count; ++k) {
+      const Box b = boxOf(segments[k]);
+      all = {std::min(all.minX, b.minX), std::min(all.minY, b.minY), std::max(all.maxX, b.maxX),
+             std::max(all.maxY, b.maxY)};
+    }
+    index.cells = RunCells::over(all, std::size_t(count), 8);
+    LargeVector<std::uint32_t>& start = index.cells.start;
+    for (int k = 0; k < count; ++k) ++start[index.cells.cellOf(boxOf(segments[k])) + 1];
+    for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    LargeVector<std::uint32_t> next(start.begin(), start.end() - 1);
+    index.numbers.resize(std::size_t(count));
+    for (int k = 0; k < count; ++k) {
+      index.numbers[next[index.cells.cellOf(boxOf(segments[k]))]++] = std::uint32_t(k);
+    }
+  } catch (const std::bad_alloc&) {
+    index = SegmentCells();
+  }
+  return index;
+}
+
 Picked pickFigure(double x, double y, double radius, const ::Segment* segments, int count,
-                  bool segmentZeroDrawn, const float* points, std::size_t pointCount) {
+                  bool segmentZeroDrawn, const float* points, std::size_t pointCount,
+                  const SegmentCells* segmentIndex, const RunCells* pointCells) {
   Picked picked;
   double nearest = radius;
-  for (std::size_t k = 0; k < pointCount; ++k) {
+  const Box around{x - radius, y - radius, x + radius, y + radius};
+  // The nearest so far, and of two as near the first, as a scan in order
+  // would find them.
+  std::size_t pointAt = SIZE_MAX;
+  const auto tryPoint = [&](std::size_t k) {
     const double dx = x - points[2 * k], dy = y - points[2 * k + 1];
-    if (std::fabs(dx) > nearest || std::fabs(dy) > nearest) continue;
+    if (std::fabs(dx) > nearest || std::fabs(dy) > nearest) return;
     const double d = std::hypot(dx, dy);
-    if (d <= nearest && (picked.kind == Picked::Nothing || d < nearest)) {
-      picked.kind = Picked::Crossing;
-      picked.point = Point(points[2 * k], points[2 * k + 1]);
+    if (d < nearest || (d == nearest && k < pointAt)) {
+      pointAt = k;
       nearest = d;
     }
+  };
+  if (pointCells) {
+    pointCells->forFiguresNear(around, [&](std::size_t first, std::size_t end) {
+      for (std::size_t k = first; k < end; ++k) tryPoint(k);
+    });
+  } else {
+    for (std::size_t k = 0; k < pointCount; ++k) tryPoint(k);
   }
-  if (picked.kind == Picked::Crossing) return picked;
-  for (int k = segmentZeroDrawn ? 0 : 1; k < count; ++k) {
+  if (pointAt != SIZE_MAX) {
+    picked.kind = Picked::Crossing;
+    picked.point = Point(points[2 * pointAt], points[2 * pointAt + 1]);
+    return picked;
+  }
+  const auto trySegment = [&](int k) {
+    if (k == 0 && !segmentZeroDrawn) return;
     // Far outside the radius in x or y: no need for the distance.
     const Segment& s = segments[k];
-    if (std::fmin(s.A.x, s.B.x) - x > nearest || x - std::fmax(s.A.x, s.B.x) > nearest ||
-        std::fmin(s.A.y, s.B.y) - y > nearest || y - std::fmax(s.A.y, s.B.y) > nearest) {
-      continue;
+    if (std::min(s.A.x, s.B.x) - x > nearest || x - std::max(s.A.x, s.B.x) > nearest ||
+        std::min(s.A.y, s.B.y) - y > nearest || y - std::max(s.A.y, s.B.y) > nearest) {
+      return;
     }
     const double d = distanceTo(x, y, s);
-    if (d <= nearest && (picked.kind == Picked::Nothing || d < nearest)) {
+    if (d < nearest || (d == nearest && (picked.kind == Picked::Nothing || k < picked.segment))) {
       picked.kind = Picked::Segment;
       picked.segment = k;
       nearest = d;
     }
+  };
+  if (segmentIndex) {
+    forSegmentsNear(*segmentIndex, count, around, trySegment);
+  } else {
+    for (int k = 0; k < count; ++k) trySegment(k);
   }
   return picked;
 }

@@ -26,6 +26,21 @@
 
 Drawing drawing;
 
+RunCells RunCells::over(const Box& all, std::size_t figures, double perCell) {
+  RunCells cells;
+  const double spanX = all.maxX - all.minX, spanY = all.maxY - all.minY;
+  const double target = std::max(1.0, double(figures) / perCell);
+  cells.width = std::max({std::sqrt(spanX * spanY / target), spanX / 4096, spanY / 4096,
+                          std::numeric_limits<double>::min()});
+  cells.inverse = 1 / cells.width;
+  cells.x0 = all.minX;
+  cells.y0 = all.minY;
+  cells.columns = int(std::min(4096.0, std::floor(spanX * cells.inverse) + 1));
+  cells.rows = int(std::min(4096.0, std::floor(spanY * cells.inverse) + 1));
+  cells.start.assign(std::size_t(cells.columns) * std::size_t(cells.rows) + 2, 0);
+  return cells;
+}
+
 namespace {
 
 constexpr int circleVertices = 100;
@@ -85,26 +100,8 @@ int storeInCells(const FigureList<Figure>& list, bool (*stopped)()) {
     widen(all, b.minX, b.minY);
     widen(all, b.maxX, b.maxY);
   });
-  RunCells cells;
-  const double spanX = all.maxX - all.minX, spanY = all.maxY - all.minY;
-  const double target = std::max(1.0, double(list.figureCount()) / 4);
-  cells.width = std::max({std::sqrt(spanX * spanY / target), spanX / 4096, spanY / 4096,
-                          std::numeric_limits<double>::min()});
-  cells.inverse = 1 / cells.width;
-  cells.x0 = all.minX;
-  cells.y0 = all.minY;
-  cells.columns = int(std::min(4096.0, std::floor(spanX * cells.inverse) + 1));
-  cells.rows = int(std::min(4096.0, std::floor(spanY * cells.inverse) + 1));
-  const std::size_t cellCount = std::size_t(cells.columns) * std::size_t(cells.rows);
-  // The cell of a short figure, or cellCount for a long one.
-  const auto cellOf = [&](const Figure& f) {
-    const Box b = figureBox(f);
-    if (b.maxX - b.minX > cells.width || b.maxY - b.minY > cells.width) return cellCount;
-    const int c = std::min(cells.columns - 1, int((b.minX - cells.x0) * cells.inverse));
-    const int r = std::min(cells.rows - 1, int((b.minY - cells.y0) * cells.inverse));
-    return std::size_t(r) * std::size_t(cells.columns) + std::size_t(c);
-  };
-  cells.start.assign(cellCount + 2, 0);
+  RunCells cells = RunCells::over(all, list.figureCount(), 4);
+  const auto cellOf = [&](const Figure& f) { return cells.cellOf(figureBox(f)); };
   std::size_t done = 0;
   list.forEachFigure([&](const Figure& f) {
     if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};

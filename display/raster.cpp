@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "drawing.h"
 #include "geometry/two_threads.h"
@@ -29,30 +30,111 @@ std::uint32_t pixelOf(int code) {
   return painted | part(0) | part(1) << 8 | part(2) << 16;
 }
 
+// The window's pixels while painting, and where the drawing plane lies on
+// them. Sizes are `long`, so that the compiler knows the pixel stores leave
+// them be.
 struct Canvas {
-  int width, height;
+  long width, height;
   std::uint32_t* pixels;  // rows from the bottom
   std::uint32_t colour;
+  double cx, cy, perUnit;  // the plane's point at the centre, pixels per unit
+  // Many dots of one colour are marked first, at the lower left corner of
+  // the square, 3 columns and rows beyond the canvas's lower left; the
+  // squares are filled in one pass when the colour ends. Marks are bools:
+  // stores of bytes might change anything else, for all the compiler knows.
+  bool* marks;  // and one spare past them, for dots out of sight
+  bool marking = false, marked = false;
 
-  void set(int x, int y) {
+  double x(float v) const { return double(width) / 2 + (v - cx) * perUnit; }
+  double y(float v) const { return double(height) / 2 + (v - cy) * perUnit; }
+
+  void set(long x, long y) {
     if (x < 0 || y < 0 || x >= width || y >= height) return;
-    pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = colour;
+    pixels[y * width + x] = colour;
   }
 
   // A point of size 4: the pixels whose centres lie in the square of side 4
-  // about it.
+  // about it, or its mark.
   void dot(double x, double y) {
     if (!(x > -3 && y > -3 && x < width + 3 && y < height + 3)) return;
-    const int left = ceilOf(x - 2.5), bottom = ceilOf(y - 2.5);
+    const long left = ceilOf(x - 2.5), bottom = ceilOf(y - 2.5);
     if (left < 0 || bottom < 0 || left + 4 > width || bottom + 4 > height) {
-      for (int row = bottom; row < bottom + 4; ++row) {
-        for (int column = left; column < left + 4; ++column) set(column, row);
+      for (long row = bottom; row < bottom + 4; ++row) {
+        for (long column = left; column < left + 4; ++column) set(column, row);
       }
       return;
     }
-    for (int row = bottom; row < bottom + 4; ++row) {
-      std::fill_n(pixels + std::size_t(row) * std::size_t(width) + std::size_t(left), 4, colour);
+    for (long row = bottom; row < bottom + 4; ++row) {
+      std::fill_n(pixels + row * width + left, 4, colour);
     }
+  }
+
+  // The marks of the dots at vertices [first, end) of v, a block at a
+  // time: where each goes is the same arithmetic for every vertex, done
+  // side by side, and only the marks are stored one by one.
+  void markDots(const float* v, std::size_t first, std::size_t end) {
+    // x and y side by side, as the processor's vector registers hold them.
+    using Pair = double __attribute__((vector_size(16)));
+    using Ints = int __attribute__((vector_size(8)));
+    constexpr std::size_t block = 256;
+    int at[block];
+    const int w = int(width), h = int(height), spare = (w + 3) * (h + 3);
+    const Pair half = {double(width) / 2, double(height) / 2}, centre = {cx, cy};
+    // Corners outside these are out of sight; clamped to them, they convert
+    // to int without overflow.
+    const Pair low = {-8, -8}, high = {double(w) + 8, double(h) + 8};
+    for (std::size_t k = first; k < end; k += 2 * block) {
+      const std::size_t count = std::min(block, (end - k) / 2);
+      const float* u = v + k;
+      for (std::size_t i = 0; i < count; ++i) {
+        const Pair p = {u[2 * i], u[2 * i + 1]};
+        // The square's corner, 3 beyond the canvas: as dot() places it.
+        Pair corner = (half + (p - centre) * perUnit) - 2.5;
+        corner = corner < low ? low : corner;
+        corner = corner > high ? high : corner;
+        Ints c = __builtin_convertvector(corner + 8, Ints) - 8;
+        c -= __builtin_convertvector(__builtin_convertvector(c, Pair) < corner, Ints);
+        c += 3;
+        const bool seen = (c[0] >= 0) & (c[1] >= 0) & (c[0] < w + 3) & (c[1] < h + 3);
+        at[i] = seen ? c[1] * (w + 3) + c[0] : spare;
+      }
+      for (std::size_t i = 0; i < count; ++i) marks[at[i]] = true;
+    }
+    marked = true;
+  }
+
+  // The lines of the segments at vertices [first, end) of v, but for those
+  // shorter than a pixel: the squares of their end dots hold the end pixels
+  // of a line, and so all of such a one.
+  void lines(const float* v, std::size_t first, std::size_t end) {
+    using Pair = double __attribute__((vector_size(16)));
+    const Pair half = {double(width) / 2, double(height) / 2}, centre = {cx, cy};
+    for (std::size_t k = first; k < end; k += 4) {
+      const Pair a = half + (Pair{v[k], v[k + 1]} - centre) * perUnit;
+      const Pair b = half + (Pair{v[k + 2], v[k + 3]} - centre) * perUnit;
+      const Pair d = b - a;
+      if ((d[0] >= 1) | (d[0] <= -1) | (d[1] >= 1) | (d[1] <= -1)) line(a[0], a[1], b[0], b[1]);
+    }
+  }
+
+  // The squares of the marked dots, painted; the marks cleared. Pixel
+  // (x, y) is in the square of the dot marked at (x..x + 3, y..y + 3).
+  void fillMarks() {
+    if (!marked) return;
+    const long stride = width + 3;
+    std::vector<std::uint8_t> column(static_cast<std::size_t>(stride));
+    for (long y = 0; y < height; ++y) {
+      const bool* rows = marks + y * stride;
+      for (long x = 0; x < stride; ++x) {
+        column[x] = rows[x] | rows[x + stride] | rows[x + 2 * stride] | rows[x + 3 * stride];
+      }
+      std::uint32_t* row = pixels + y * width;
+      for (long x = 0; x < width; ++x) {
+        if (column[x] | column[x + 1] | column[x + 2] | column[x + 3]) row[x] = colour;
+      }
+    }
+    std::fill(marks, marks + stride * (height + 3) + 1, false);
+    marked = false;
   }
 
   // A line a pixel wide, one pixel per step along its longer axis.
@@ -100,77 +182,86 @@ struct Canvas {
     double x = x0, y = y0;
     for (int s = 0; s <= count; ++s, x += sx, y += sy) set(floorOf(x), floorOf(y));
   }
+
+  // The figures of `shape` at vertices [first, end) of v, all in the
+  // current colour, so in any order: a segment's end dots come with it.
+  void paint(Shape shape, const float* v, std::size_t first, std::size_t end) {
+    switch (shape) {
+      case Shape::Circles:
+        for (std::size_t k = first; k < end; k += 2) {
+          const std::size_t next = k + 2 == end ? first : k + 2;
+          line(x(v[k]), y(v[k + 1]), x(v[next]), y(v[next + 1]));
+        }
+        break;
+      case Shape::Lines:
+        for (std::size_t k = first; k < end; k += 4) {
+          line(x(v[k]), y(v[k + 1]), x(v[k + 2]), y(v[k + 3]));
+        }
+        break;
+      case Shape::Segments:
+        if (marking) {
+          lines(v, first, end);
+          markDots(v, first, end);
+          break;
+        }
+        for (std::size_t k = first; k < end; k += 4) {
+          const double ax = x(v[k]), ay = y(v[k + 1]), bx = x(v[k + 2]), by = y(v[k + 3]);
+          line(ax, ay, bx, by);
+          dot(ax, ay);
+          dot(bx, by);
+        }
+        break;
+      case Shape::Points:
+        if (marking) {
+          markDots(v, first, end);
+        } else {
+          for (std::size_t k = first; k < end; k += 2) dot(x(v[k]), y(v[k + 1]));
+        }
+        break;
+    }
+  }
 };
 
 // The vertices [from, to) of the drawing, a whole number of figures, in the
 // order and colours of its runs: where `from` is inside the drawing, the
 // colour in force there is that of the last run before it with a colour of
 // its own.
-void paintVertices(const Placement& p, Canvas& canvas, std::size_t from, std::size_t to) {
-  const double halfWidth = canvas.width / 2.0, halfHeight = canvas.height / 2.0;
-  const auto px = [&](double x) { return halfWidth + (x - p.cx) * p.pixelsPerUnit; };
-  const auto py = [&](double y) { return halfHeight + (y - p.cy) * p.pixelsPerUnit; };
+void paintVertices(Canvas& canvas, std::size_t from, std::size_t to) {
   const float* v = drawing.vertices.data();
   // What the canvas shows of the drawing plane, with the room a dot takes.
-  const double margin = 3 / p.pixelsPerUnit;
-  const Box visible{
-      p.cx - halfWidth / p.pixelsPerUnit - margin, p.cy - halfHeight / p.pixelsPerUnit - margin,
-      p.cx + halfWidth / p.pixelsPerUnit + margin, p.cy + halfHeight / p.pixelsPerUnit + margin};
-  const auto paint = [&](const Run& run, std::size_t first, std::size_t end) {
-    switch (run.shape) {
-      case Shape::Circles:
-        for (std::size_t k = first; k < end; k += 2) {
-          const std::size_t next = k + 2 == end ? first : k + 2;
-          canvas.line(px(v[k]), py(v[k + 1]), px(v[next]), py(v[next + 1]));
-        }
-        break;
-      case Shape::Lines:
-      case Shape::Segments:
-        for (std::size_t k = first; k < end; k += 4) {
-          canvas.line(px(v[k]), py(v[k + 1]), px(v[k + 2]), py(v[k + 3]));
-        }
-        if (run.shape == Shape::Lines) break;
-        [[fallthrough]];
-      case Shape::Points:
-        for (std::size_t k = first; k < end; k += 2) canvas.dot(px(v[k]), py(v[k + 1]));
-        break;
-    }
-  };
+  const double halfWidth = double(canvas.width) / 2 / canvas.perUnit;
+  const double halfHeight = double(canvas.height) / 2 / canvas.perUnit;
+  const double margin = 3 / canvas.perUnit;
+  const Box visible{canvas.cx - halfWidth - margin, canvas.cy - halfHeight - margin,
+                    canvas.cx + halfWidth + margin, canvas.cy + halfHeight + margin};
+  // Runs of more dots than this have them marked: stamping each costs 16
+  // writes, filling the marked squares a pass over the canvas.
+  const std::size_t markedDots = std::size_t(canvas.width * canvas.height / 8);
   for (const Run& run : drawing.runs) {
     const std::size_t runFirst = std::size_t(run.firstVertex);
     const std::size_t runEnd = runFirst + std::size_t(run.vertexCount);
     if (runFirst >= to) break;
     if (isPaletteCode(run.colour)) canvas.colour = pixelOf(run.colour);
     if (runEnd <= from) continue;
+    canvas.marking = std::size_t(run.vertexCount) > markedDots;
     // Figures in [first, end) of the run's vertices, within [from, to).
     const auto part = [&](std::size_t first, std::size_t end) {
       first = std::max(first, from);
       end = std::min(end, to);
-      if (first < end) paint(run, 2 * first, 2 * end);
+      if (first < end) canvas.paint(run.shape, v, 2 * first, 2 * end);
     };
     if (run.cells < 0) {
       part(runFirst, runEnd);
+      canvas.fillMarks();
       continue;
     }
-    // Only the cells in view, a row of them at a time; a figure in a cell
-    // reaches into the next cells up and to the right, no further.
-    const RunCells& cells = drawing.cells[std::size_t(run.cells)];
+    // Only the cells in view.
     const std::size_t perFigure = run.shape == Shape::Points ? 1 : 2;
-    const auto cellAt = [&](double v, double origin, int limit) {
-      const double c = (v - origin) * cells.inverse;
-      return c < 0 ? 0 : c >= limit ? limit - 1 : int(c);
-    };
-    const int c0 = cellAt(visible.minX - cells.width, cells.x0, cells.columns);
-    const int c1 = cellAt(visible.maxX, cells.x0, cells.columns);
-    const int r0 = cellAt(visible.minY - cells.width, cells.y0, cells.rows);
-    const int r1 = cellAt(visible.maxY, cells.y0, cells.rows);
-    for (int r = r0; r <= r1; ++r) {
-      const std::size_t row = std::size_t(r) * std::size_t(cells.columns);
-      part(runFirst + perFigure * cells.start[row + std::size_t(c0)],
-           runFirst + perFigure * cells.start[row + std::size_t(c1) + 1]);
-    }
-    const std::size_t cellCount = std::size_t(cells.columns) * std::size_t(cells.rows);
-    part(runFirst + perFigure * cells.start[cellCount], runEnd);
+    drawing.cells[std::size_t(run.cells)].forFiguresNear(
+        visible, [&](std::size_t first, std::size_t end) {
+          part(runFirst + perFigure * first, runFirst + perFigure * end);
+        });
+    canvas.fillMarks();
   }
 }
 
@@ -196,6 +287,8 @@ void halves(bool crossings, std::size_t& middle, std::size_t& end) {
 }
 
 std::vector<std::uint32_t> canvases[2];
+std::unique_ptr<bool[]> dotMarks[2];  // with their size
+std::size_t dotMarksSize[2];
 
 }  // namespace
 
@@ -211,8 +304,14 @@ void rasterDrawing(const Placement& p, int width, int height, std::vector<std::u
       [&](int half) {
         std::vector<std::uint32_t>& canvas = canvases[half];
         canvas.assign(size, half == 0 ? clear : 0);
-        Canvas c{width, height, canvas.data(), pixelOf(White)};
-        paintVertices(p, c, half == 0 ? 0 : middle, half == 0 ? middle : end);
+        const std::size_t marks = std::size_t(width + 3) * std::size_t(height + 3) + 1;
+        if (dotMarksSize[half] != marks) {
+          dotMarks[half] = std::make_unique<bool[]>(marks);  // all false
+          dotMarksSize[half] = marks;
+        }
+        Canvas c{width, height, canvas.data(), pixelOf(White), p.cx, p.cy, p.pixelsPerUnit,
+                 dotMarks[half].get()};
+        paintVertices(c, half == 0 ? 0 : middle, half == 0 ? middle : end);
       },
       end > 4096);
   pixels.resize(size * 3);

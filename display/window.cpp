@@ -156,9 +156,14 @@ void selectAtPointer(int x, int y) {
   double sx, sy;
   scenePointAt(view, width, height, x + 0.5, y + 0.5, sx, sy);
   std::size_t pointCount = 0;
-  const float* points = crossingPoints(pointCount);
-  if (!crossingsShown) pointCount = 0;  // what is hidden is not picked
-  selection = selectAt(sx, sy, pickPixels / pixelsPerUnit(view, height), points, pointCount);
+  const RunCells* pointCells = nullptr;
+  const float* points = crossingPoints(pointCount, &pointCells);
+  if (!crossingsShown) {  // what is hidden is not picked
+    pointCount = 0;
+    pointCells = nullptr;
+  }
+  selection = selectAt(sx, sy, pickPixels / pixelsPerUnit(view, height), points, pointCount,
+                       pointCells);
   if (selection.picked.kind != Picked::Nothing) {
     std::fprintf(stderr, "%s\n", captionOf(selection).c_str());
   }

@@ -10,6 +10,7 @@
 void paintSceneImmediate() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPushMatrix();
+  glPointSize(4);
   scene.circles.forEach([](const Circle& c) {
     setColour(c.colour);
     glBegin(GL_LINE_LOOP);
@@ -28,7 +29,6 @@ void paintSceneImmediate() {
     glEnd();
   });
   scene.segments.forEach([](const Segment& s) {
-    glPointSize(4);
     setColour(s.colour);
     glBegin(GL_LINES);
     glVertex2f(s.A.x, s.A.y);
@@ -41,7 +41,6 @@ void paintSceneImmediate() {
   });
   scene.points.forEach([](const Point& p) {
     setColour(p.colour);
-    glPointSize(4);
     glBegin(GL_POINTS);
     glVertex2f(p.x, p.y);
     glEnd();
