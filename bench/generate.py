@@ -15,6 +15,9 @@ usage: generate.py N [SEED] > test.txt            random, start points in [0, 10
   strands   50 strands of near-collinear overlapping pieces
   polyline  the pieces of one long wiggly line
   map       towns of many sizes and long wiggly coastlines, density varying by 10^4
+       generate.py --wkt [--family NAME] N [SEED] > layer.csv
+                                                  the same segments as a CSV of WKT line
+                                                  strings, for ogr2ogr to make a map layer
 """
 import math
 import random
@@ -126,9 +129,39 @@ def map_layer(n, rng):
         yield from wiggly(m, rng, rng.uniform(0, 2e6), rng.uniform(0, 2e6), 2e6 / math.sqrt(n) / 4)
 
 
+def write_wkt(segments, out):
+    """The segments as a CSV of WKT line strings: pieces that follow one
+    another (each starting where the last ended) make one line."""
+    out.write("id,WKT\n")
+    line, count, rows = [], 0, []
+
+    def flush():
+        nonlocal line, count
+        if line:
+            count += 1
+            rows.append('{},"LINESTRING ({})"'.format(
+                count, ", ".join("{:.9g} {:.9g}".format(x, y) for x, y in line)))
+            if len(rows) >= 4096:
+                out.write("\n".join(rows) + "\n")
+                rows.clear()
+        line = []
+
+    for ax, ay, bx, by in segments:
+        if not line or line[-1] != (ax, ay):
+            flush()
+            line = [(ax, ay)]
+        line.append((bx, by))
+    flush()
+    if rows:
+        out.write("\n".join(rows) + "\n")
+
+
 def main():
     args = sys.argv[1:]
     family = "random"
+    wkt = bool(args) and args[0] == "--wkt"
+    if wkt:
+        args = args[1:]
     if args and args[0] == "--sparse":
         family, args = "sparse", args[1:]
     elif args and args[0] == "--family":
@@ -150,6 +183,9 @@ def main():
     # holds elsewhere.
     form = "{:.3f} {:.3f} {:.3f} {:.3f}" if family in ("random", "sparse") else "{:.9g} {:.9g} {:.9g} {:.9g}"
     out = sys.stdout
+    if wkt:
+        write_wkt(makers[family](), out)
+        return
     batch = []
     for s in makers[family]():
         batch.append(form.format(*s))

@@ -88,6 +88,8 @@ void forPairsAsEarlier(int s, F f) {
   }
 }
 
+std::string (*segmentOrigin)(int) = nullptr;
+
 void selectSegment(Selection& selection) {
   const int s = selection.picked.segment;
   const auto add = [&](PairKey key, int partner) {
@@ -100,6 +102,9 @@ void selectSegment(Selection& selection) {
   const Segment& segment = inputSegments[s];
   selection.head = "Duz " + std::to_string(s) + ": " + pointText(segment.A.x, segment.A.y) + " - " +
                    pointText(segment.B.x, segment.B.y);
+  if (const std::string origin = segmentOrigin ? segmentOrigin(s) : ""; !origin.empty()) {
+    selection.head += " (" + origin + ")";
+  }
   const std::pair<const char*, const std::vector<int>*> lists[] = {
       {"; sece: ", &selection.crossed}, {"; poklapa se sa: ", &selection.overlapped}};
   for (const auto& [title, list] : lists) {
@@ -182,6 +187,10 @@ Selection selectAt(double x, double y, double radius, const float* points, std::
   if (selection.picked.kind == Picked::Crossing) selectCrossing(selection);
   selection.dots = dotsOn(selection.highlighted, points, pointCount, pointCells);
   return selection;
+}
+
+void describeSegmentsBy(std::string (*origin)(int segment)) {
+  segmentOrigin = origin;
 }
 
 std::string captionOf(const Selection& selection) {

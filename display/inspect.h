@@ -15,6 +15,10 @@
 // in report order: kept while the window is open.
 void inspectReport(const Segment* segments, int count, PairKeys meetings);
 
+// Where a selected segment comes from (a map's layer, feature, part and
+// vertex), said in its caption after its ends; nothing for "".
+void describeSegmentsBy(std::string (*origin)(int segment));
+
 struct Selection {
   Picked picked;
   std::vector<int> crossed, overlapped;    // a segment's partners, by number

@@ -19,6 +19,7 @@
 #include "display/window.h"
 #include "geometry/scene.h"
 #include "input.h"
+#include "map_layer.h"
 #include "memory.h"
 #include "options.h"
 #include "pairs.h"
@@ -161,6 +162,54 @@ Input readInput(const Options& options, int& status) {
   return input;
 }
 
+// Reads a map layer, where the file is one; otherwise (NotAMap) leaves the
+// reading to readInput. On any outcome but Segments and NotAMap, prints what
+// went wrong and sets the exit status.
+MapOutcome readMap(const Options& options, Input& input, int& status) {
+  catchStopSignals();
+  const std::uint64_t available = availableMemory();
+  MapInput read = readMapLayers(options.file, options.layer);
+  if (stopSignal() && read.outcome != MapOutcome::Stopped) {
+    releaseSegments(read.segments);
+    read.outcome = MapOutcome::Stopped;
+  }
+  switch (read.outcome) {
+    case MapOutcome::NotAMap:
+      releaseStopSignals();  // the text is read as ever: caught once it opens
+      break;
+    case MapOutcome::Segments:
+      input.outcome = ReadOutcome::Segments;
+      input.segments = read.segments;
+      break;
+    case MapOutcome::NoData:
+      input.outcome = ReadOutcome::NoData;
+      if (options.csv) std::fputs(mapCsvHeader, stdout);
+      std::fprintf(messages, "Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
+      status = afterMessage(0);
+      break;
+    case MapOutcome::CannotOpen:
+      std::fprintf(stderr, "Greska! Ne mogu da otvorim mapu %s: %s\n", options.file.c_str(),
+                   read.message.c_str());
+      status = cannotOpen;
+      break;
+    case MapOutcome::Bad:
+      std::fprintf(stderr, "Greska! Neispravna mapa %s: %s\n", options.file.c_str(),
+                   read.message.c_str());
+      status = malformedInput;
+      break;
+    case MapOutcome::OutOfMemory:
+      std::fprintf(stderr,
+                   "Greska! Nema dovoljno memorije za mapu: slobodno je bilo oko %llu MB.\n",
+                   (unsigned long long)(available >> 20));
+      status = outOfMemory;
+      break;
+    case MapOutcome::Stopped:
+      status = 128 + stopSignal();
+      break;
+  }
+  return read.outcome;
+}
+
 int failToWritePicture(const std::string& path, int error) {
   std::fprintf(stderr, "Greska! PNG sliku %s nije moguce ispisati: %s\n", path.c_str(),
                std::strerror(error));
@@ -230,7 +279,16 @@ int main(int argc, char** argv) {
   }
 
   int status = 0;
-  Input input = readInput(options, status);
+  Input input;
+  const MapOutcome mapRead = readMap(options, input, status);
+  if (mapRead == MapOutcome::NotAMap) {
+    if (!options.crossings.empty()) {
+      std::fprintf(stderr, "Greska! --crossings pise sloj mape, a %s nije mapa\n",
+                   options.file.c_str());
+      return usageError;
+    }
+    input = readInput(options, status);
+  }
   if (input.outcome == ReadOutcome::NoData && picture.isOpen()) {
     std::fprintf(stderr, "Upozorenje! PNG slika %s nije napravljena: nema nijedne duzi.\n",
                  options.png.c_str());
@@ -244,7 +302,10 @@ int main(int argc, char** argv) {
   const std::uint64_t n = std::uint64_t(input.segments.count);
   Progress progress = startProgress(n * (n - 1) / 2);
   report.csv = options.csv;
-  if (options.csv) writeCsvHeader(report);
+  // A map reports the pairs that meet, unless every pair is asked for.
+  const bool isMap = mapRead == MapOutcome::Segments;
+  const bool meetingOnly = options.meetingOnly || (isMap && !options.allPairs);
+  if (options.csv) writeCsvHeader(report, isMap ? mapCsvHeader : csvHeader);
   // What the window's selection lists: the pairs that meet, kept as the
   // report goes where a display answers now. Where none does, nothing is
   // kept; should one answer after the report all the same, they are found
@@ -253,11 +314,15 @@ int main(int argc, char** argv) {
   const int toolkitArgc = int(options.toolkitArgs.size()) - 1;
   const bool window = options.window && options.png.empty();
   const bool inspected = window && displayAnswers(toolkitArgc, options.toolkitArgs.data());
-  const LoopOutcome outcome = reportPairs(input.segments, report,
-                                          {.fillScene = options.window,
-                                           .meetingOnly = options.meetingOnly,
-                                           .progress = &progress,
-                                           .meetings = inspected ? &meetings : nullptr});
+  const bool crossings = !options.crossings.empty();
+  const LoopOptions loop{.fillScene = options.window,
+                         .meetingOnly = meetingOnly,
+                         .progress = &progress,
+                         .meetings = inspected || crossings ? &meetings : nullptr,
+                         .map = isMap,
+                         .touches = options.touches,
+                         .origins = isMap && options.csv};
+  const LoopOutcome outcome = reportPairs(input.segments, report, loop);
   endProgress(progress);
   if (outcome == LoopOutcome::Stopped) {
     finishWriting(report);  // the lines written so far are whole
@@ -275,6 +340,20 @@ int main(int argc, char** argv) {
     releaseSegments(input.segments);
     return outcome == LoopOutcome::OutOfMemory ? failOutOfMemory() : failToWrite(report.error);
   }
+  if (crossings) {
+    const std::string error = writeCrossingsLayer(options.crossings, input.segments.items,
+                                                  meetings.data(), meetings.size());
+    if (stopSignal()) {
+      releaseSegments(input.segments);
+      return 128 + stopSignal();
+    }
+    if (!error.empty()) {
+      std::fprintf(stderr, "Greska! Sloj %s nije moguce ispisati: %s\n", options.crossings.c_str(),
+                   error.c_str());
+      releaseSegments(input.segments);
+      return cannotWrite;
+    }
+  }
   if (!options.window) {
     releaseSegments(input.segments);
     return 0;
@@ -285,11 +364,13 @@ int main(int argc, char** argv) {
   // with room for them: short of memory, the driver crashes instead of
   // failing.
   if (window) startToolkit(toolkitArgc, options.toolkitArgs.data());
-  if (window && !inspected &&
-      findMeetingPairs(input.segments.items, input.segments.count, meetings,
-                       {.stopped = stopAsked, .evenIfDense = true}) != PairSearch::Found) {
-    releaseSegments(input.segments);
-    return stopSignal() ? 128 + stopSignal() : failOutOfMemory();
+  if (window && !inspected && !crossings) {
+    if (findMeetingPairs(input.segments.items, input.segments.count, meetings,
+                         {.stopped = stopAsked, .evenIfDense = true}) != PairSearch::Found) {
+      releaseSegments(input.segments);
+      return stopSignal() ? 128 + stopSignal() : failOutOfMemory();
+    }
+    dropLeftOut(input.segments.items, loop, meetings);
   }
   if (!prepareScene(stopAsked) || !graphicsFit(drawingVertexBytes())) {
     releaseSegments(input.segments);
@@ -308,6 +389,7 @@ int main(int argc, char** argv) {
 
   // The toolkit ends the process when the window closes.
   labelSegments(input.segments.items, input.segments.count);
+  if (isMap) describeSegmentsBy(describeOrigin);
   inspectReport(input.segments.items, input.segments.count, std::move(meetings));
   showScene(toolkitArgc, options.toolkitArgs.data());
 

@@ -17,6 +17,14 @@ bool listed(const char* const (&names)[N], const char* arg) {
   return false;
 }
 
+// Where the value of an option that takes one goes; nullptr for others.
+std::string* valueOf(Options& options, const std::string& name) {
+  if (name == "--png") return &options.png;
+  if (name == "--layer") return &options.layer;
+  if (name == "--crossings") return &options.crossings;
+  return nullptr;
+}
+
 }  // namespace
 
 const char* const usageText =
@@ -25,7 +33,12 @@ const char* const usageText =
     "ulaz), za svaki par ispisuje da li se seku, poklapaju ili nemaju presecnih tacaka,\n"
     "i zatim ih prikazuje u prozoru.\n"
     "\n"
-    "Ulaz: brojevi razdvojeni belinama, po cetiri za svaku duz: x1 y1 x2 y2.\n"
+    "Ulaz: brojevi razdvojeni belinama, po cetiri za svaku duz: x1 y1 x2 y2; ili mapa\n"
+    "koju GDAL cita (GeoJSON, Shapefile, GeoPackage, FlatGeobuf, CSV sa WKT, ...): duzi su\n"
+    "delovi njenih linija i ivica poligona. Za mapu se ne ispisuju susedni delovi iste\n"
+    "linije koji se dodiruju u zajednickom temenu, ni (bez --touches) parovi koji se\n"
+    "dodiruju samo krajem; ispisuju se samo parovi koji se seku ili poklapaju, a uz\n"
+    "--csv i sloj, objekat, deo i teme obe duzi.\n"
     "\n"
     "Opcije:\n"
     "  -m, --meeting-only\n"
@@ -35,6 +48,13 @@ const char* const usageText =
     "                  za svaki par (result: cross, overlap, none; x,y: presecna tacka);\n"
     "                  poruke o ulazu tada idu na standardnu gresku\n"
     "  --no-window     samo izvestaj, bez prozora\n"
+    "  --layer IME     iz mape samo sloj IME (bez nje svi slojevi redom)\n"
+    "  --touches       iz mape i parovi koji se samo dodiruju krajem\n"
+    "  --all-pairs     iz mape izvestaj o svakom paru (bez nje samo parovi koji se seku)\n"
+    "  --crossings PUTANJA\n"
+    "                  presecne tacke i preklapanja mape kao sloj (.gpkg, .geojson, .shp,\n"
+    "                  .fgb, .gml, .kml, .sqlite, .csv); presecne tacke u sloju\n"
+    "                  crossings, preklapanja u sloju overlaps\n"
     "  --png PUTANJA, --png=PUTANJA\n"
     "                  prvi prikaz prozora (1024 x 700) u PNG fajl, bez ekrana; ne ide\n"
     "                  uz --no-window\n"
@@ -96,14 +116,19 @@ Options parseOptions(int argc, char** argv) {
       options.meetingOnly = true;
     } else if (arg == "--csv") {
       options.csv = true;
-    } else if (arg.starts_with("--png=")) {
-      if (arg.size() == 6) return fail("opcija --png trazi vrednost");
-      options.png = arg.substr(6);
-    } else if (arg == "--png" || listed(toolkitWithValue, argv[k])) {
+    } else if (arg == "--all-pairs") {
+      options.allPairs = true;
+    } else if (arg == "--touches") {
+      options.touches = true;
+    } else if (std::string* value = valueOf(options, arg.substr(0, arg.find('=')));
+               value && arg.find('=') != std::string::npos) {
+      *value = arg.substr(arg.find('=') + 1);
+      if (value->empty()) return fail("opcija " + arg.substr(0, arg.find('=')) + " trazi vrednost");
+    } else if (valueOf(options, arg) || listed(toolkitWithValue, argv[k])) {
       if (k + 1 == argc) return fail("opcija " + arg + " trazi vrednost");
-      if (arg == "--png") {
-        options.png = argv[++k];
-        if (options.png.empty()) return fail("opcija --png trazi vrednost");
+      if (std::string* value = valueOf(options, arg)) {
+        *value = argv[++k];
+        if (value->empty()) return fail("opcija " + arg + " trazi vrednost");
       } else {
         options.toolkitArgs.push_back(argv[k]);
         options.toolkitArgs.push_back(argv[++k]);
@@ -115,6 +140,9 @@ Options parseOptions(int argc, char** argv) {
     }
   }
   if (!options.png.empty() && !options.window) return fail("--png i --no-window se iskljucuju");
+  if (options.allPairs && options.meetingOnly) {
+    return fail("--all-pairs i --meeting-only se iskljucuju");
+  }
   options.toolkitArgs.push_back(nullptr);
   return options;
 }

@@ -11,6 +11,10 @@ struct Options {
   std::string png;                // --png PATH: the first frame into a file instead
   bool meetingOnly = false;       // --meeting-only, -m: only the pairs that meet
   bool csv = false;               // --csv: rows for other programs instead of sentences
+  bool allPairs = false;          // --all-pairs: a map's report of every pair
+  bool touches = false;           // --touches: a map's pairs that only touch, too
+  std::string layer;              // --layer NAME: one layer of a map
+  std::string crossings;          // --crossings PATH: a map's crossings as a layer
   bool help = false;
   bool version = false;
   std::string error;               // a usage error, as one line for standard error

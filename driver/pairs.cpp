@@ -11,6 +11,7 @@
 #include "geometry/intersect.h"
 #include "geometry/pair_finder.h"
 #include "geometry/scene.h"
+#include "map_layer.h"
 #include "signals.h"
 
 namespace {
@@ -66,6 +67,19 @@ bool keep(PairKeys& pairs, PairKey key) {
   }
 }
 
+// A report line, with a map's CSV columns where asked for.
+void writeLine(ReportBuffer& out, const LoopOptions& options, int j, int i, int kind,
+               Point crossing = {}) {
+  if (!options.origins) {
+    writeReportLine(out, j, i, kind, crossing);
+    return;
+  }
+  std::string extra;
+  appendOrigin(extra, j);
+  appendOrigin(extra, i);
+  writeReportLine(out, j, i, kind, crossing, extra);
+}
+
 // The full loop: every pair, one row at a time.
 LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
                             const LoopOptions& options) {
@@ -88,18 +102,21 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
       const int settledEnd =
           next ? int(static_cast<const unsigned char*>(next) - screen.mayMeet) : i;
       if (settledEnd > j) {
-        if (!options.meetingOnly) writeApartLines(out, j, settledEnd, i);
+        if (!options.meetingOnly && !options.origins) writeApartLines(out, j, settledEnd, i);
+        if (!options.meetingOnly && options.origins) {
+          for (int k = j; k < settledEnd; ++k) writeLine(out, options, k, i, NoIntersection);
+        }
         laterRepeats += std::uint32_t(settledEnd - j);
         j = settledEnd;
         if (j == i) break;
       }
       const int kind = intersectSegments(segments.items[j], later, &crossing);
-      if (kind == NoIntersection) {
-        if (!options.meetingOnly) writeReportLine(out, j, i, kind);
+      if (kind == NoIntersection || leftOut(segments.items, options, j, i, kind)) {
+        if (!options.meetingOnly && kind == NoIntersection) writeLine(out, options, j, i, kind);
         ++laterRepeats;
         continue;
       }
-      writeReportLine(out, j, i, kind, crossing);
+      writeLine(out, options, j, i, kind, crossing);
       if (options.fillScene && !storeMeeting(segments, j, i, kind, crossing, laterRepeats)) {
         return LoopOutcome::OutOfMemory;
       }
@@ -134,6 +151,7 @@ LoopOutcome reportFoundPairs(const SegmentArray& segments, std::span<const PairK
       // the crossing, from the earlier segment, which is anywhere in the
       // input: asked for well ahead.
       int kind = kindOf(pairs[next]);
+      if (leftOut(segments.items, options, j, i, kind)) continue;
       if (needCrossing) {
         if (next + 16 < pairs.size()) {
           __builtin_prefetch(&segments.items[earlierOf(pairs[next + 16])]);
@@ -141,7 +159,7 @@ LoopOutcome reportFoundPairs(const SegmentArray& segments, std::span<const PairK
         }
         kind = intersectSegments(segments.items[j], later, &crossing);
       }
-      writeReportLine(out, j, i, kind, crossing);
+      writeLine(out, options, j, i, kind, crossing);
       if (options.fillScene &&
           !storeMeeting(segments, j, i, kind, crossing, std::uint32_t(j - previous - 1))) {
         return LoopOutcome::OutOfMemory;
@@ -189,11 +207,13 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
     const LoopOutcome outcome = reportFoundPairs(segments, pairs, from, finder.done, out, options);
     if (outcome != LoopOutcome::Done) return outcome;
     if (!options.meetings) continue;
+    const std::size_t kept = options.meetings->size();
     try {
       options.meetings->insert(options.meetings->end(), pairs.begin(), pairs.end());
     } catch (const std::bad_alloc&) {
       return LoopOutcome::OutOfMemory;
     }
+    dropLeftOut(segments.items, options, *options.meetings, kept);
   }
   endProgress(searching);
   if (found == PairSearch::Dense) return reportEveryPair(segments, out, options);
@@ -201,6 +221,22 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
 }
 
 }  // namespace
+
+bool leftOut(const Segment* segments, const LoopOptions& options, int j, int i, int kind) {
+  if (!options.map || !meetsOnlyAtEndPoint(segments[j], segments[i], kind)) return false;
+  return !options.touches || isJoint(j, i);
+}
+
+void dropLeftOut(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
+                 std::size_t from) {
+  if (!options.map) return;
+  pairs.erase(std::remove_if(pairs.begin() + std::ptrdiff_t(from), pairs.end(),
+                             [&](PairKey key) {
+                               return leftOut(segments, options, earlierOf(key), laterOf(key),
+                                              kindOf(key));
+                             }),
+              pairs.end());
+}
 
 LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options) {
   if (!out.data) return LoopOutcome::OutOfMemory;

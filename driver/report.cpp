@@ -137,8 +137,7 @@ ReportBuffer::~ReportBuffer() {
   if (data) releasePages(std::min(data, spare), 2 * bufferBytes);
 }
 
-void writeCsvHeader(ReportBuffer& out) {
-  const std::string_view header = csvHeader;
+void writeCsvHeader(ReportBuffer& out, std::string_view header) {
   std::memcpy(out.data + out.used, header.data(), header.size());
   out.used += header.size();
 }

@@ -64,7 +64,11 @@ struct ReportBuffer {
 
 // The CSV header line.
 inline constexpr const char* csvHeader = "first,second,result,x,y\n";
-void writeCsvHeader(ReportBuffer& out);
+// A map's, with where each segment comes from.
+inline constexpr const char* mapCsvHeader =
+    "first,second,result,x,y,first_layer,first_fid,first_part,first_vertex,second_layer,"
+    "second_fid,second_part,second_vertex\n";
+void writeCsvHeader(ReportBuffer& out, std::string_view header = csvHeader);
 
 // Hands the buffered lines to the writer and goes on with an empty buffer.
 void passOnReport(ReportBuffer& out);
@@ -159,6 +163,19 @@ inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point cro
   at += out.suffixLength[kind];
   if (out.csv && kind == PointIntersection) at = writeCoordinates(at, crossing);
   out.used = std::size_t(at - out.data);
+}
+
+// The same line with `extra` before its line end: a map's CSV columns.
+inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point crossing,
+                            std::string_view extra) {
+  constexpr std::size_t longest =
+      sizeof out.names[0] + sizeof out.suffix[0] + ReportBuffer::coordinates;
+  if (out.capacity - out.used < longest + extra.size()) passOnReport(out);
+  writeReportLine(out, j, i, kind, crossing);
+  char* at = out.data + out.used - 1;  // over the line end
+  std::memcpy(at, extra.data(), extra.size());
+  at[extra.size()] = '\n';
+  out.used += extra.size();
 }
 
 // The lines of the pairs (j, i) for every j in [from, to), none of which

@@ -184,6 +184,36 @@ int intersectSegments(Segment first, Segment second, Point* crossing) {
   return kind;
 }
 
+bool meetsOnlyAtEndPoint(Segment first, Segment second, int kind) {
+  // The pair as classify judged it: moved by the same power of two.
+  const float m = std::max(largestMagnitude(first), largestMagnitude(second));
+  if (!std::isfinite(m) || m == 0) return true;
+  bool faithful = products(first.A, first.B, second.A, second.B).faithful;
+  if (!withinScale(m) || !faithful) {
+    const int k = std::ilogb(m) - landingExponent;
+    first = scaled(first, -k);
+    second = scaled(second, -k);
+  }
+  // A point lies on the other segment: classify judged it from the segment
+  // with extent, and it is an end of itself.
+  if (samePosition(first.A, first.B) || samePosition(second.A, second.B)) return true;
+  const Products w = products(first.A, first.B, second.A, second.B);
+  if (kind == PointIntersection) {
+    if (sharesEndPoint(first.A, first.B, second.A, second.B)) return true;
+    const float t = w.cDS / w.cRS;
+    const float u = float(double{w.cDR} / double{w.cRS});
+    return t == 0 || t == 1 || u == 0 || u == 1;
+  }
+  // Collinear: their extents along the axis classify compared them on.
+  const bool alongY = std::fabs(w.rx) < std::fabs(w.ry);
+  const auto along = [alongY](Point p) { return alongY ? p.y : p.x; };
+  const float a1 = std::min(along(first.A), along(first.B));
+  const float b1 = std::max(along(first.A), along(first.B));
+  const float a2 = std::min(along(second.A), along(second.B));
+  const float b2 = std::max(along(second.A), along(second.B));
+  return b1 == a2 || b2 == a1;
+}
+
 namespace {
 
 // Whether intersectSegments(a-b, c-e) is certain to return NoIntersection,

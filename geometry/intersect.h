@@ -7,6 +7,15 @@
 // otherwise, so the caller keeps the last crossing found.
 int intersectSegments(Segment first, Segment second, Point* crossing);
 
+// For a pair that meets (kind PointIntersection or Overlap, as
+// intersectSegments gave it): whether they meet only at an end point of one
+// or both, up to the rounding of the rules. A crossing is at an end when the
+// segments share that end, or when its place along either segment, computed
+// as the rules compute t (a float), is 0 or 1: within about 2^-25 of that
+// segment's length from its end. Collinear pieces touch when their extents
+// along the line share one value only.
+bool meetsOnlyAtEndPoint(Segment first, Segment second, int kind);
+
 // The largest magnitude among a segment's four coordinates.
 float largestMagnitude(Segment s);
 

@@ -547,3 +547,40 @@ TEST(PairFinder, GivesWayWhereMostPairsMeet) {
   const std::vector<Segment>& sparse = families[2].segments;
   EXPECT_EQ(findMeetingPairs(sparse.data(), int(sparse.size()), found), PairSearch::Found);
 }
+
+// Where a map's pair only touches: at an end point of either, up to the
+// rounding of t (a float), about 2^-25 of a segment's length; collinear
+// pieces whose extents share one value. Both orders give the same answer.
+TEST(MeetsOnlyAtEndPoint, TouchesUpToTheRulesRounding) {
+  struct Row {
+    const char* name;
+    Segment first, second;
+    bool touches;
+  };
+  const Row rows[] = {
+      {"crossing inside", seg(0, 0, 4, 4), seg(0, 4, 4, 0), false},
+      {"shared end", seg(0, 0, 2, 1), seg(2, 1, 4, 0), true},
+      {"T", seg(0, 0, 4, 0), seg(2, 0, 2, 3), true},
+      {"stem ends 1e-8 of its length beyond", seg(0, 0, 4, 0), seg(2, 1, 2, -1e-8f), true},
+      {"stem ends 1e-6 of its length beyond", seg(0, 0, 4, 0), seg(2, 1, 2, -1e-6f), false},
+      {"ends meet 1e-8 of the length inside", seg(0, 0, 1, 0), seg(1 - 1e-8f, -1, 1 - 1e-8f, 1),
+       true},
+      {"1e-6 inside", seg(0, 0, 1, 0), seg(1 - 1e-6f, -1, 1 - 1e-6f, 1), false},
+      {"collinear end to end", seg(0, 0, 2, 0), seg(2, 0, 5, 0), true},
+      {"collinear, overlapping", seg(0, 0, 2, 0), seg(1, 0, 5, 0), false},
+      {"a spike", seg(0, 0, 2, 0), seg(2, 0, 1, 0), false},
+      {"vertical, end to end", seg(0, 0, 0, 2), seg(0, 2, 0, 3), true},
+      {"at 1e30, T", seg(0, 0, 4e30f, 0), seg(2e30f, 0, 2e30f, 3e30f), true},
+      {"at 1e30, crossing inside", seg(0, 0, 4e30f, 4e30f), seg(0, 4e30f, 4e30f, 0), false},
+  };
+  for (const Row& row : rows) {
+    Point crossing(0, 0);
+    const int kind = intersectSegments(row.first, row.second, &crossing);
+    ASSERT_NE(kind, NoIntersection) << row.name;
+    EXPECT_EQ(meetsOnlyAtEndPoint(row.first, row.second, kind), row.touches) << row.name;
+    EXPECT_EQ(meetsOnlyAtEndPoint(row.second, row.first,
+                                  intersectSegments(row.second, row.first, &crossing)),
+              row.touches)
+        << row.name << ", other order";
+  }
+}

@@ -1,0 +1,441 @@
+// Reading and writing map layers with GDAL: a module of its own, loaded only
+// for a file that is not plain numbers, so that a run on text needs none of
+// GDAL's hundred libraries (nor their memory).
+#include "map_layer.h"
+
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+#include <ogrsf_frmts.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "geometry/intersect.h"
+#include "geometry/pair_finder.h"
+
+namespace {
+
+// The map being read or written, and the run's stop signal.
+MapLayers* layers = nullptr;
+bool (*stopped)() = nullptr;
+
+struct DatasetCloser {
+  void operator()(GDALDataset* d) const { GDALClose(d); }
+};
+using Dataset = std::unique_ptr<GDALDataset, DatasetCloser>;
+
+// Whether any layer of the dataset has a geometry field: a CSV of plain
+// numbers opens as a table without one.
+bool hasGeometry(GDALDataset& dataset) {
+  for (OGRLayer* layer : dataset.GetLayers()) {
+    if (layer->GetLayerDefn()->GetGeomFieldCount() > 0) return true;
+  }
+  return false;
+}
+
+// Reading the line work of one dataset into segments.
+struct Reader {
+  explicit Reader(MapInput& in) : input(in) {}
+  MapInput& input;
+  std::uint32_t layerIndex = 0;
+  std::string layerName;
+  long long skipped = 0;  // points and empty geometries
+  double worstLoss = 0;   // the largest rounding of a coordinate to float
+  double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+
+  bool fail(MapOutcome outcome, const std::string& message) {
+    input.outcome = outcome;
+    input.message = message;
+    return false;
+  }
+
+  bool add(const Segment& s) {
+    SegmentArray& a = input.segments;
+    if (a.count == a.capacity) {
+      if (a.capacity >= INT32_MAX / 2) return fail(MapOutcome::OutOfMemory, "");
+      const int capacity = a.capacity ? 2 * a.capacity : 1024;
+      void* grown = std::realloc(a.items, std::size_t(capacity) * sizeof(Segment));
+      if (!grown) return fail(MapOutcome::OutOfMemory, "");
+      a.items = static_cast<Segment*>(grown);
+      a.capacity = capacity;
+    }
+    a.items[a.count++] = s;
+    return true;
+  }
+
+  // The segments of one part, vertex by vertex.
+  bool part(const OGRSimpleCurve& curve, std::int64_t fid, std::uint32_t number) {
+    const int n = curve.getNumPoints();
+    const std::uint32_t first = std::uint32_t(input.segments.count);
+    bool any = false;
+    Point previous, start;
+    int kept = 0;  // the index of the last vertex kept
+    for (int k = 0; k < n; ++k) {
+      const double x = curve.getX(k), y = curve.getY(k);
+      if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > FLT_MAX ||
+          std::fabs(y) > FLT_MAX) {
+        char text[64];
+        std::snprintf(text, sizeof text, "(%.17g, %.17g)", x, y);
+        return fail(MapOutcome::Bad, "sloj " + layerName + ", objekat " + std::to_string(fid) +
+                                         ": teme " + std::to_string(k) + " " + text +
+                                         " nije konacan broj u opsegu float-a");
+      }
+      const Point p{float(x), float(y)};
+      worstLoss = std::max({worstLoss, std::fabs(double{p.x} - x), std::fabs(double{p.y} - y)});
+      minX = std::min(minX, x), maxX = std::max(maxX, x);
+      minY = std::min(minY, y), maxY = std::max(maxY, y);
+      if (k == 0) {
+        previous = start = p;
+        continue;
+      }
+      if (p.x == previous.x && p.y == previous.y) continue;  // a repeated vertex
+      if (!add(Segment(previous, p))) return false;
+      try {
+        layers->partOf.push_back(std::uint32_t(layers->parts.size()));
+        layers->vertexOf.push_back(std::uint32_t(kept));
+      } catch (const std::bad_alloc&) {
+        return fail(MapOutcome::OutOfMemory, "");
+      }
+      previous = p;
+      kept = k;
+      any = true;
+    }
+    if (!any) return true;
+    try {
+      layers->parts.push_back({fid, first, std::uint32_t(input.segments.count - 1), number,
+                           std::uint16_t(layerIndex),
+                           previous.x == start.x && previous.y == start.y});
+    } catch (const std::bad_alloc&) {
+      return fail(MapOutcome::OutOfMemory, "");
+    }
+    return true;
+  }
+
+  // Every part of a geometry, in order.
+  bool geometry(const OGRGeometry& g, std::int64_t fid, std::uint32_t& number) {
+    switch (wkbFlatten(g.getGeometryType())) {
+      case wkbLineString:
+      case wkbLinearRing:
+        return part(*g.toLineString(), fid, number++);
+      case wkbPolygon:
+        for (const OGRLinearRing* ring : *g.toPolygon()) {
+          if (!part(*ring, fid, number++)) return false;
+        }
+        return true;
+      case wkbMultiLineString:
+      case wkbMultiPolygon:
+      case wkbGeometryCollection:
+        for (const OGRGeometry* member : *g.toGeometryCollection()) {
+          if (!geometry(*member, fid, number)) return false;
+        }
+        return true;
+      case wkbPoint:
+      case wkbMultiPoint:
+        ++skipped;
+        return true;
+      default:
+        if (g.hasCurveGeometry()) {  // arcs, as the straight pieces GDAL makes of them
+          std::unique_ptr<OGRGeometry> linear(g.getLinearGeometry());
+          return !linear || geometry(*linear, fid, number);
+        }
+        ++skipped;
+        return true;
+    }
+  }
+
+  bool layer(OGRLayer& l) {
+    layerName = l.GetName();
+    if (layerIndex > UINT16_MAX) return fail(MapOutcome::Bad, "vise od 65536 slojeva");
+    try {
+      layers->layerNames.push_back(layerName);
+    } catch (const std::bad_alloc&) {
+      return fail(MapOutcome::OutOfMemory, "");
+    }
+    if (layers->spatialReference.empty() && l.GetSpatialRef()) {
+      char* wkt = nullptr;
+      if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt) layers->spatialReference = wkt;
+      CPLFree(wkt);
+    }
+    l.ResetReading();
+    CPLErrorReset();
+    while (true) {
+      OGRFeature* raw = l.GetNextFeature();
+      if (!raw) break;
+      const std::unique_ptr<OGRFeature> feature(raw);
+      if (stopped()) {
+        input.outcome = MapOutcome::Stopped;
+        return false;
+      }
+      const OGRGeometry* g = feature->GetGeometryRef();
+      if (!g || g->IsEmpty()) {
+        ++skipped;
+        continue;
+      }
+      std::uint32_t number = 0;
+      if (!geometry(*g, feature->GetFID(), number)) return false;
+    }
+    // A reading error ends GetNextFeature early, as the end would.
+    if (CPLGetLastErrorType() >= CE_Failure) {
+      return fail(MapOutcome::Bad, "sloj " + layerName + ": " + CPLGetLastErrorMsg());
+    }
+    ++layerIndex;
+    return true;
+  }
+};
+
+}  // namespace
+
+MapInput readWithGdal(const std::string& path, const std::string& layerName, MapLayers& into,
+                      bool (*stop)()) {
+  layers = &into;
+  stopped = stop;
+  MapInput input;
+  GDALAllRegister();
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  Dataset dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  CPLPopErrorHandler();
+  if (!dataset || !hasGeometry(*dataset)) {
+    input.message = dataset ? "nema geometrije" : CPLGetLastErrorMsg();
+    return input;
+  }
+  *layers = MapLayers{};
+  layers->active = true;
+  Reader reader(input);
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  bool read = true;
+  if (!layerName.empty()) {
+    OGRLayer* layer = dataset->GetLayerByName(layerName.c_str());
+    read = layer ? reader.layer(*layer) : reader.fail(MapOutcome::Bad, "nema sloja " + layerName);
+  } else {
+    for (OGRLayer* layer : dataset->GetLayers()) {
+      if (!(read = reader.layer(*layer))) break;
+    }
+  }
+  CPLPopErrorHandler();
+  if (!read) {
+    std::free(input.segments.items);  // the C heap's, as the program's releaseSegments frees
+    input.segments = SegmentArray{};
+    return input;
+  }
+  if (reader.skipped > 0) {
+    std::fprintf(stderr,
+                 "Upozorenje! %lld objekata bez linija (tacke, prazne geometrije) je preskoceno.\n",
+                 reader.skipped);
+  }
+  // What a float cannot hold, against the size of the map: a loss of more
+  // than 1e-7 of its width or height moves vertices visibly at full zoom.
+  const double extent = std::max(reader.maxX - reader.minX, reader.maxY - reader.minY);
+  if (extent > 0 && reader.worstLoss > 1e-7 * extent) {
+    std::fprintf(stderr,
+                 "Upozorenje! Koordinate su zaokruzene na float: do %g, %.2g sirine mape.\n",
+                 reader.worstLoss, reader.worstLoss / extent);
+  }
+  // What was read, in arrays of its size: the pair search needs the room.
+  SegmentArray& a = input.segments;
+  if (a.count > 0 && a.count < a.capacity) {
+    if (void* fitted = std::realloc(a.items, std::size_t(a.count) * sizeof(Segment))) {
+      a.items = static_cast<Segment*>(fitted);
+      a.capacity = a.count;
+    }
+  }
+  try {
+    layers->parts.shrink_to_fit();
+    layers->partOf.shrink_to_fit();
+    layers->vertexOf.shrink_to_fit();
+  } catch (const std::bad_alloc&) {
+  }
+  input.outcome = a.count > 0 ? MapOutcome::Segments : MapOutcome::NoData;
+  return input;
+}
+
+namespace {
+
+// The GDAL driver for the extension of `path`.
+const char* driverFor(const std::string& path) {
+  static const char* const names[][2] = {{".gpkg", "GPKG"},      {".geojson", "GeoJSON"},
+                                         {".json", "GeoJSON"},   {".shp", "ESRI Shapefile"},
+                                         {".fgb", "FlatGeobuf"}, {".gml", "GML"},
+                                         {".kml", "KML"},        {".sqlite", "SQLite"},
+                                         {".csv", "CSV"}};
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return nullptr;
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const auto& [e, name] : names) {
+    if (ext == e) return name;
+  }
+  return nullptr;
+}
+
+// The stretch of `earlier` that `later` covers, two collinear segments
+// that overlap: its ends are end points of either, the extremes of the
+// shared extent along the axis the earlier one runs further on.
+void coveredStretch(const Segment& earlier, const Segment& later, Point& from, Point& to) {
+  const bool alongY = std::fabs(earlier.B.x - earlier.A.x) < std::fabs(earlier.B.y - earlier.A.y);
+  const auto along = [alongY](Point p) { return alongY ? p.y : p.x; };
+  const float lo = std::max(std::min(along(earlier.A), along(earlier.B)),
+                            std::min(along(later.A), along(later.B)));
+  const float hi = std::min(std::max(along(earlier.A), along(earlier.B)),
+                            std::max(along(later.A), along(later.B)));
+  from = to = earlier.A;
+  for (const Point& p : {later.B, later.A, earlier.B, earlier.A}) {
+    if (along(p) == lo) from = p;
+    if (along(p) == hi) to = p;
+  }
+}
+
+// Removes a folder and what is in it (one level: what a driver wrote).
+void removeFolder(const std::string& folder) {
+  if (DIR* d = opendir(folder.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+        unlink((folder + "/" + e->d_name).c_str());
+      }
+    }
+    closedir(d);
+  }
+  rmdir(folder.c_str());
+}
+
+std::int64_t fidOf(int k) {
+  return layers->parts[layers->partOf[std::size_t(k)]].fid;
+}
+
+// The two layers into `dataset`: points where the pairs cross, lines where
+// they overlap; in one layer with a `result` field where the format holds
+// one layer a file.
+std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& pointsName,
+                        const std::string& linesName, char** layerOptions, const Segment* segments,
+                        const std::uint64_t* pairs, std::size_t count) {
+  OGRSpatialReference reference;
+  OGRSpatialReference* srs = nullptr;
+  if (!layers->spatialReference.empty() &&
+      reference.importFromWkt(layers->spatialReference.c_str()) == OGRERR_NONE) {
+    reference.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    srs = &reference;
+  }
+  const auto makeLayer = [&](const std::string& name, OGRwkbGeometryType type) -> OGRLayer* {
+    OGRLayer* layer = dataset.CreateLayer(name.c_str(), srs, type, layerOptions);
+    if (!layer) return nullptr;
+    for (const char* field : {"first", "second"}) {
+      OGRFieldDefn defn(field, OFTInteger);
+      if (layer->CreateField(&defn) != OGRERR_NONE) return nullptr;
+    }
+    for (const char* field : {"first_fid", "second_fid"}) {
+      OGRFieldDefn defn(field, OFTInteger64);
+      if (layer->CreateField(&defn) != OGRERR_NONE) return nullptr;
+    }
+    OGRFieldDefn result("result", OFTString);
+    if (layer->CreateField(&result) != OGRERR_NONE) return nullptr;
+    return layer;
+  };
+  OGRLayer* points = makeLayer(pointsName, oneLayer ? wkbUnknown : wkbPoint);
+  OGRLayer* lines = oneLayer ? points : makeLayer(linesName, wkbLineString);
+  if (!points || !lines) return CPLGetLastErrorMsg();
+  const bool transaction = dataset.StartTransaction() == OGRERR_NONE;
+  for (std::size_t k = 0; k < count; ++k) {
+    if ((k & 0xFFFF) == 0 && stopped()) return "prekinuto";
+    const int j = earlierOf(pairs[k]), i = laterOf(pairs[k]);
+    Point crossing(0, 0);
+    const int kind = intersectSegments(segments[j], segments[i], &crossing);
+    OGRLayer* layer = kind == PointIntersection ? points : lines;
+    OGRFeature feature(layer->GetLayerDefn());
+    feature.SetField("first", j);
+    feature.SetField("second", i);
+    feature.SetField("first_fid", GIntBig(fidOf(j)));
+    feature.SetField("second_fid", GIntBig(fidOf(i)));
+    feature.SetField("result", kind == PointIntersection ? "cross" : "overlap");
+    if (kind == PointIntersection) {
+      OGRPoint point(crossing.x, crossing.y);
+      feature.SetGeometry(&point);
+    } else {
+      Point from, to;
+      coveredStretch(segments[j], segments[i], from, to);
+      OGRLineString stretch;
+      stretch.addPoint(from.x, from.y);
+      stretch.addPoint(to.x, to.y);
+      feature.SetGeometry(&stretch);
+    }
+    if (layer->CreateFeature(&feature) != OGRERR_NONE) return CPLGetLastErrorMsg();
+  }
+  if (transaction && dataset.CommitTransaction() != OGRERR_NONE) return CPLGetLastErrorMsg();
+  return "";
+}
+
+}  // namespace
+
+std::string writeWithGdal(const std::string& path, const Segment* segments,
+                          const std::uint64_t* pairs, std::size_t count, MapLayers& from,
+                          bool (*stop)()) {
+  layers = &from;
+  stopped = stop;
+  const char* driverName = driverFor(path);
+  GDALAllRegister();
+  GDALDriver* driver = driverName ? GetGDALDriverManager()->GetDriverByName(driverName) : nullptr;
+  if (!driver) return "nepoznat format (.gpkg, .geojson, .shp, .fgb, .gml, .kml, .sqlite, .csv)";
+  // Written in a folder of its own beside `path`, and moved into place
+  // whole: a run that fails leaves no half-written layer.
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string work = folder + "/.segments-XXXXXX";
+  if (!mkdtemp(work.data())) return std::strerror(errno);
+  CPLErrorReset();
+  const std::string stem = name.substr(0, name.rfind('.'));
+  // Two layers, crossings and overlaps, where the format holds several; a
+  // shapefile holds one, and the overlaps go beside it as STEM_overlaps.shp;
+  // other formats get one layer of both, told apart by `result`.
+  const bool multiple = driver->GetMetadataItem(GDAL_DCAP_MULTIPLE_VECTOR_LAYERS) != nullptr;
+  const bool shapefile = std::strcmp(driverName, "ESRI Shapefile") == 0;
+  const std::string target = work + "/" + (shapefile ? stem : name);
+  const std::string written = shapefile ? target : work;
+  char* csvOptions[] = {const_cast<char*>("GEOMETRY=AS_WKT"), nullptr};
+  char** layerOptions = std::strcmp(driverName, "CSV") == 0 ? csvOptions : nullptr;
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  std::string error;
+  GDALDataset* dataset = driver->Create(target.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  if (!dataset) {
+    error = CPLGetLastErrorMsg();
+  } else {
+    error = shapefile ? writeLayers(*dataset, false, stem, stem + "_overlaps", layerOptions,
+                                    segments, pairs, count)
+            : multiple
+                ? writeLayers(*dataset, false, "crossings", "overlaps", layerOptions, segments,
+                              pairs, count)
+                : writeLayers(*dataset, true, stem, stem, layerOptions, segments, pairs, count);
+    // Closing writes what the driver held back.
+    GDALClose(dataset);
+    if (error.empty() && CPLGetLastErrorType() >= CE_Failure) error = CPLGetLastErrorMsg();
+  }
+  CPLPopErrorHandler();
+  if (error.empty()) {
+    if (DIR* d = opendir(written.c_str())) {
+      while (const dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.') continue;
+        const std::string from = written + "/" + e->d_name, to = folder + "/" + e->d_name;
+        if (std::rename(from.c_str(), to.c_str()) != 0) error = std::strerror(errno);
+      }
+      closedir(d);
+    }
+  }
+  if (shapefile) removeFolder(target);
+  removeFolder(work);
+  return error;
+}
+
+extern "C" void segmentsMapModule(MapModule* module) {
+  module->read = readWithGdal;
+  module->write = writeWithGdal;
+}

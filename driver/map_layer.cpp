@@ -1,0 +1,160 @@
+#include "map_layer.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "signals.h"
+
+MapLayers map;
+
+namespace {
+
+// Whether the file starts as a text of numbers does: its first four tokens
+// (or all of them, in a shorter file) are numbers. Such a file is read as
+// ever, without asking GDAL; so is one that cannot be opened, for the
+// reading to report.
+bool startsWithNumbers(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return true;
+  char text[4097];
+  const std::size_t size = std::fread(text, 1, 4096, file);
+  std::fclose(file);
+  text[size] = '\0';
+  char* at = text;
+  if (size >= 3 && std::memcmp(at, "\xEF\xBB\xBF", 3) == 0) at += 3;  // a byte-order mark
+  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  for (int tokens = 0; tokens < 4; ++tokens) {
+    while (at < text + size && blank(*at)) ++at;
+    if (at == text + size) return size < 4096;  // the whole file, numbers only
+    char* end = at;
+    while (end < text + size && !blank(*end)) ++end;
+    if (end == text + size && size == 4096) return false;  // a token 4 KB long
+    float value;
+    if (!readFloat(at, end, value)) return false;
+    at = end;
+  }
+  return true;
+}
+
+#ifdef SEGMENTS_GDAL
+// The module, loaded once from the program's folder; nullptr, with the
+// reason in `why`, where it cannot be.
+const MapModule* mapModule(std::string& why) {
+  static MapModule module{};
+  static std::string failed;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string folder = length > 0 ? std::string(self, std::size_t(length)) : "";
+    folder = folder.substr(0, folder.rfind('/') + 1);
+    void* handle = dlopen((folder + "libsegments_map.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto entry =
+        handle ? reinterpret_cast<void (*)(MapModule*)>(dlsym(handle, "segmentsMapModule"))
+               : nullptr;
+    if (entry) {
+      entry(&module);
+    } else {
+      const char* error = dlerror();
+      failed = std::string("GDAL se ne moze ucitati: ") + (error ? error : "?");
+    }
+  }
+  why = failed;
+  return module.read ? &module : nullptr;
+}
+#else
+const MapModule* mapModule(std::string& why) {
+  why = "ovaj program je napravljen bez GDAL-a i ne cita ni ne pise slojeve mapa";
+  return nullptr;
+}
+#endif
+
+}  // namespace
+
+MapInput readMapLayers(const std::string& path, const std::string& layer) {
+  MapInput input;
+  const bool asked = namedAsMap(path) || !layer.empty();
+  if (path == "-" || (!asked && startsWithNumbers(path))) return input;
+  std::string why;
+  const MapModule* module = mapModule(why);
+  if (module) {
+    input = module->read(path, layer, map, stopAsked);
+    why = input.message;
+  }
+  if (input.outcome == MapOutcome::NotAMap && asked) {
+    input.outcome = MapOutcome::CannotOpen;
+    input.message = why;
+  }
+  return input;
+}
+
+std::string writeCrossingsLayer(const std::string& path, const Segment* segments,
+                                const std::uint64_t* pairs, std::size_t count) {
+  std::string why;
+  const MapModule* module = mapModule(why);
+  return module ? module->write(path, segments, pairs, count, map, stopAsked) : why;
+}
+
+bool namedAsMap(const std::string& path) {
+  static const char* const extensions[] = {".geojson", ".json", ".gpkg", ".shp",    ".fgb",
+                                           ".kml",     ".gml",  ".dxf",  ".sqlite", ".gdb"};
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* e : extensions) {
+    if (ext == e) return true;
+  }
+  return false;
+}
+
+bool isJoint(int j, int i) {
+  if (!map.active) return false;
+  const std::uint32_t p = map.partOf[std::size_t(j)];
+  if (p != map.partOf[std::size_t(i)]) return false;
+  const MapPart& part = map.parts[p];
+  return i == j + 1 || (part.closed && std::uint32_t(j) == part.firstSegment &&
+                        std::uint32_t(i) == part.lastSegment);
+}
+
+namespace {
+
+// A CSV field: quoted where it holds a comma, a quote or a line break.
+void appendField(std::string& out, const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+}  // namespace
+
+void appendOrigin(std::string& out, int k) {
+  const MapPart& part = map.parts[map.partOf[std::size_t(k)]];
+  out += ',';
+  appendField(out, map.layerNames[part.layer]);
+  out += ',';
+  out += std::to_string(part.fid);
+  out += ',';
+  out += std::to_string(part.part);
+  out += ',';
+  out += std::to_string(map.vertexOf[std::size_t(k)]);
+}
+
+std::string describeOrigin(int k) {
+  if (!map.active || k < 0 || std::size_t(k) >= map.partOf.size()) return "";
+  const MapPart& part = map.parts[map.partOf[std::size_t(k)]];
+  return "sloj " + map.layerNames[part.layer] + ", objekat " + std::to_string(part.fid) + ", deo " +
+         std::to_string(part.part) + ", teme " + std::to_string(map.vertexOf[std::size_t(k)]);
+}

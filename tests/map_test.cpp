@@ -1,0 +1,229 @@
+// Map layers in, crossings out: the real program on small layers that
+// ogr2ogr makes from WKT, in the formats people bring.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+
+namespace {
+
+// Standard output of a command line run in `dir`.
+std::string outputOf(const std::string& dir, const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(("cd '" + dir + "' && " + command + " 2>&1").c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+// A layer `layer.EXT` in `dir` from features given as WKT, one per line.
+void makeLayer(const TempDir& dir, const std::vector<std::string>& wkt, const std::string& ext) {
+  std::string csv = "id,WKT\n";
+  for (std::size_t k = 0; k < wkt.size(); ++k) {
+    csv += std::to_string(k + 1) + ",\"" + wkt[k] + "\"\n";
+  }
+  dir.write("layer.csv", csv);
+  if (ext == "csv") return;
+  const std::string format = ext == "geojson" ? "GeoJSON"
+                             : ext == "shp"   ? "\"ESRI Shapefile\""
+                                              : "GPKG";
+  // A shapefile holds one kind of geometry: lines, with polygons as their rings.
+  const std::string type = ext == "shp" ? " -nlt MULTILINESTRING" : "";
+  const std::string made = outputOf(dir.path, "ogr2ogr -f " + format + type + " layer." + ext +
+                                                  " layer.csv -oo KEEP_GEOM_COLUMNS=NO");
+  ASSERT_EQ(made.find("ERROR"), std::string::npos) << made;
+}
+
+RunResult runOnLayer(const TempDir& dir, const std::string& ext, std::vector<std::string> args) {
+  args.insert(args.begin(), "--no-window");
+  args.push_back("layer." + ext);
+  return runProgram(dir.path, {.args = args});
+}
+
+struct LayerCase {
+  const char* name;
+  std::vector<std::string> features;
+  std::string report;       // without --touches
+  std::string withTouches;  // with it
+};
+
+const LayerCase layerCases[] = {
+    {"a zig-zag line", {"LINESTRING (0 0, 1 1, 2 0, 3 1, 4 0)"}, "", ""},
+    {"two lines that cross",
+     {"LINESTRING (0 0, 2 2)", "LINESTRING (0 2, 2 0)"},
+     "Duzi 0 i 1 imaju presecnu tacku\n",
+     "Duzi 0 i 1 imaju presecnu tacku\n"},
+    {"a ring", {"POLYGON ((0 0, 2 0, 2 2, 0 2, 0 0))"}, "", ""},
+    {"a figure eight",
+     {"LINESTRING (0 0, 2 2, 2 0, 0 2, 0 0)"},
+     "Duzi 0 i 2 imaju presecnu tacku\n",
+     "Duzi 0 i 2 imaju presecnu tacku\n"},
+    {"a spike",
+     {"LINESTRING (0 0, 2 0, 1 0)"},
+     "Duzi 0 i 1 se poklapaju\n",
+     "Duzi 0 i 1 se poklapaju\n"},
+    {"parts that cross",
+     {"MULTILINESTRING ((0 0, 2 2), (0 2, 2 0))"},
+     "Duzi 0 i 1 imaju presecnu tacku\n",
+     "Duzi 0 i 1 imaju presecnu tacku\n"},
+    {"a T",
+     {"LINESTRING (0 0, 4 0)", "LINESTRING (2 0, 2 3)"},
+     "",
+     "Duzi 0 i 1 imaju presecnu tacku\n"},
+    {"a shared end point",
+     {"LINESTRING (0 0, 2 1)", "LINESTRING (2 1, 4 0)"},
+     "",
+     "Duzi 0 i 1 imaju presecnu tacku\n"},
+    {"collinear pieces end to end",
+     {"LINESTRING (0 0, 2 0)", "LINESTRING (2 0, 5 0)"},
+     "",
+     "Duzi 0 i 1 se poklapaju\n"},
+    {"a repeated vertex", {"LINESTRING (0 0, 1 1, 1 1, 2 0)"}, "", ""},
+};
+
+// Every case in every format: the joints of a line are never reported,
+// touches only with --touches.
+TEST(MapLayers, ReportLeavesOutJointsAndTouches) {
+  for (const char* ext : {"geojson", "shp", "gpkg", "csv"}) {
+    for (const LayerCase& c : layerCases) {
+      // A shapefile's lines hold no polygons: the ring is a closed line there.
+      TempDir dir;
+      makeLayer(dir, c.features, ext);
+      const RunResult plain = runOnLayer(dir, ext, {});
+      EXPECT_EQ(plain.status, 0) << ext << ", " << c.name << ": " << plain.err;
+      EXPECT_EQ(plain.out, c.report) << ext << ", " << c.name;
+      const RunResult touches = runOnLayer(dir, ext, {"--touches"});
+      EXPECT_EQ(touches.out, c.withTouches) << ext << ", " << c.name << ", --touches";
+    }
+  }
+}
+
+// --csv names the layer, feature, part and vertex of both segments; points
+// and empty geometries are skipped with a count; --all-pairs gives every
+// pair but the joints.
+TEST(MapLayers, CsvNamesTheFeatures) {
+  TempDir dir;
+  makeLayer(dir,
+            {"LINESTRING (0 0, 1 0, 2 2)", "POINT (5 5)",
+             "MULTILINESTRING ((9 9, 9 8), (0 2, 2 0))", "LINESTRING EMPTY"},
+            "gpkg");
+  const RunResult csv = runOnLayer(dir, "gpkg", {"--csv"});
+  EXPECT_EQ(csv.status, 0);
+  EXPECT_EQ(csv.out,
+            "first,second,result,x,y,first_layer,first_fid,first_part,first_vertex,second_layer,"
+            "second_fid,second_part,second_vertex\n"
+            "1,3,cross,1.3333334,0.6666667,layer,1,0,1,layer,3,1,0\n");
+  EXPECT_NE(csv.err.find("2 objekata bez linija"), std::string::npos) << csv.err;
+  const RunResult all = runOnLayer(dir, "gpkg", {"--all-pairs"});
+  EXPECT_EQ(all.out,
+            "Duzi 0 i 2 nemaju presecnih tacaka\n"
+            "Duzi 1 i 2 nemaju presecnih tacaka\n"
+            "Duzi 0 i 3 nemaju presecnih tacaka\n"
+            "Duzi 1 i 3 imaju presecnu tacku\n"
+            "Duzi 2 i 3 nemaju presecnih tacaka\n");
+}
+
+// The crossings layer read back with ogrinfo: the points and attributes of
+// the CSV report, the overlap as the stretch the later segment covers; a
+// shapefile gets the overlaps beside it.
+TEST(MapLayers, CrossingsLayerReadsBack) {
+  TempDir dir;
+  makeLayer(dir,
+            {"LINESTRING (0 0, 2 2)", "LINESTRING (0 2, 2 0)", "LINESTRING (5 0, 9 0)",
+             "LINESTRING (7 0, 12 0)"},
+            "gpkg");
+  for (const char* out : {"out.gpkg", "out.geojson", "out.shp"}) {
+    const RunResult run = runOnLayer(dir, "gpkg", {"--crossings", out});
+    ASSERT_EQ(run.status, 0) << out << ": " << run.err;
+    // GeoJSON reads small 64-bit numbers back as plain integers.
+    const std::string shown = outputOf(
+        dir.path,
+        std::string("(ogrinfo -ro -al -q ") + out +
+            (std::string(out) == "out.shp" ? " && ogrinfo -ro -al -q out_overlaps.shp" : "") +
+            ") | sed 's/(Integer64)/(Integer)/'");
+    for (const char* expected :
+         {"first (Integer) = 0", "second (Integer) = 1", "first_fid (Integer) = 1",
+          "second_fid (Integer) = 2", "POINT (1 1)", "first (Integer) = 2", "second (Integer) = 3",
+          "LINESTRING (7 0,9 0)", "result (String) = overlap"}) {
+      EXPECT_NE(shown.find(expected), std::string::npos) << out << " lacks " << expected << "\n"
+                                                         << shown;
+    }
+  }
+  // Nothing else is left behind.
+  EXPECT_EQ(outputOf(dir.path, "ls -A | sort | tr '\\n' ' '"),
+            "layer.csv layer.gpkg out.dbf out.geojson out.gpkg out.prj out.shp out.shx "
+            "out_overlaps.dbf out_overlaps.prj out_overlaps.shp out_overlaps.shx ");
+}
+
+// Bad layers: a message naming the file, the layer and the feature; 1 for
+// a map that cannot be opened, 2 for a bad one; 64 for --crossings of a
+// text file; nothing on standard output, no crossings layer.
+TEST(MapLayers, BadLayersAreRefused) {
+  const std::string line = R"({"type":"Feature","properties":{},"geometry":{"type":"LineString",)";
+  const std::string nan = R"({"type":"FeatureCollection","features":[)" + line +
+                          R"("coordinates":[[0,0],[NaN,1],[2,2]]}}]})";
+  const std::string huge = R"({"type":"FeatureCollection","features":[)" + line +
+                           R"("coordinates":[[0,0],[1,1],[1e39,2]]}}]})";
+  const std::string good =
+      R"({"type":"FeatureCollection","features":[)" + line + R"("coordinates":[[0,0],[1,1]]}}]})";
+  struct Row {
+    const char* name;
+    std::string content;
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  };
+  const Row rows[] = {
+      {"broken GeoJSON",
+       R"({"type":"FeatureCollection","features":[)",
+       {},
+       1,
+       "Greska! Ne mogu da otvorim mapu layer.geojson: "},
+      {"a NaN",
+       nan,
+       {"--crossings", "out.gpkg"},
+       2,
+       "Greska! Neispravna mapa layer.geojson: sloj layer, objekat 0: teme 1 (nan, 1) nije "
+       "konacan broj u opsegu float-a\n"},
+      {"beyond the float range",
+       huge,
+       {},
+       2,
+       "Greska! Neispravna mapa layer.geojson: sloj layer, objekat 0: teme 2 "
+       "(9.9999999999999994e+38, 2) nije konacan broj u opsegu float-a\n"},
+      {"no such layer",
+       good,
+       {"--layer", "roads"},
+       2,
+       "Greska! Neispravna mapa layer.geojson: nema sloja roads\n"},
+      {"an unknown format for the crossings",
+       good,
+       {"--crossings", "out.xyz"},
+       3,
+       "Greska! Sloj out.xyz nije moguce ispisati: nepoznat format"},
+  };
+  for (const Row& row : rows) {
+    TempDir dir;
+    dir.write("layer.geojson", row.content);
+    const RunResult run = runOnLayer(dir, "geojson", row.args);
+    EXPECT_EQ(run.status, row.status) << row.name;
+    EXPECT_EQ(run.out, "") << row.name;
+    EXPECT_EQ(run.err.substr(0, row.message.size()), row.message) << row.name;
+    EXPECT_EQ(outputOf(dir.path, "ls -A"), "layer.geojson\n") << row.name;
+  }
+  TempDir text;
+  text.write("test.txt", "0 0 1 1 1 0 0 1\n");
+  const RunResult refused =
+      runProgram(text.path, {.args = {"--no-window", "--crossings", "x.gpkg"}});
+  EXPECT_EQ(refused.status, 64);
+  EXPECT_EQ(refused.out, "");
+}
+
+}  // namespace
