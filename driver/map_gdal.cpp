@@ -115,8 +115,8 @@ struct Reader {
     if (!any) return true;
     try {
       layers->parts.push_back({fid, first, std::uint32_t(input.segments.count - 1), number,
-                           std::uint16_t(layerIndex),
-                           previous.x == start.x && previous.y == start.y});
+                               std::uint16_t(layerIndex),
+                               previous.x == start.x && previous.y == start.y});
     } catch (const std::bad_alloc&) {
       return fail(MapOutcome::OutOfMemory, "");
     }
@@ -165,7 +165,8 @@ struct Reader {
     }
     if (layers->spatialReference.empty() && l.GetSpatialRef()) {
       char* wkt = nullptr;
-      if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt) layers->spatialReference = wkt;
+      if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt)
+        layers->spatialReference = wkt;
       CPLFree(wkt);
     }
     l.ResetReading();
@@ -345,29 +346,36 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
   OGRLayer* lines = oneLayer ? points : makeLayer(linesName, wkbLineString);
   if (!points || !lines) return CPLGetLastErrorMsg();
   const bool transaction = dataset.StartTransaction() == OGRERR_NONE;
+  // One feature for each layer, filled anew for every pair: fields by
+  // index, the geometry changed in place.
+  OGRFeature crossingFeature(points->GetLayerDefn()), overlapFeature(lines->GetLayerDefn());
+  auto* point = new OGRPoint(0, 0);
+  crossingFeature.SetGeometryDirectly(point);
+  auto* stretch = new OGRLineString;
+  stretch->setNumPoints(2);
+  overlapFeature.SetGeometryDirectly(stretch);
   for (std::size_t k = 0; k < count; ++k) {
     if ((k & 0xFFFF) == 0 && stopped()) return "prekinuto";
     const int j = earlierOf(pairs[k]), i = laterOf(pairs[k]);
     Point crossing(0, 0);
     const int kind = intersectSegments(segments[j], segments[i], &crossing);
-    OGRLayer* layer = kind == PointIntersection ? points : lines;
-    OGRFeature feature(layer->GetLayerDefn());
-    feature.SetField("first", j);
-    feature.SetField("second", i);
-    feature.SetField("first_fid", GIntBig(fidOf(j)));
-    feature.SetField("second_fid", GIntBig(fidOf(i)));
-    feature.SetField("result", kind == PointIntersection ? "cross" : "overlap");
+    OGRFeature& feature = kind == PointIntersection ? crossingFeature : overlapFeature;
+    feature.SetFID(OGRNullFID);
+    feature.SetField(0, j);
+    feature.SetField(1, i);
+    feature.SetField(2, GIntBig(fidOf(j)));
+    feature.SetField(3, GIntBig(fidOf(i)));
+    feature.SetField(4, kind == PointIntersection ? "cross" : "overlap");
     if (kind == PointIntersection) {
-      OGRPoint point(crossing.x, crossing.y);
-      feature.SetGeometry(&point);
+      point->setX(crossing.x);
+      point->setY(crossing.y);
     } else {
       Point from, to;
       coveredStretch(segments[j], segments[i], from, to);
-      OGRLineString stretch;
-      stretch.addPoint(from.x, from.y);
-      stretch.addPoint(to.x, to.y);
-      feature.SetGeometry(&stretch);
+      stretch->setPoint(0, from.x, from.y);
+      stretch->setPoint(1, to.x, to.y);
     }
+    OGRLayer* layer = kind == PointIntersection ? points : lines;
     if (layer->CreateFeature(&feature) != OGRERR_NONE) return CPLGetLastErrorMsg();
   }
   if (transaction && dataset.CommitTransaction() != OGRERR_NONE) return CPLGetLastErrorMsg();

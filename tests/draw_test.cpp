@@ -14,6 +14,7 @@
 #include "display/draw.h"
 #include "display/labels.h"
 #include "display/palette.h"
+#include "display/pick.h"
 #include "display/raster.h"
 #include "driver/pairs.h"
 #include "geometry/scene.h"
@@ -337,6 +338,32 @@ TEST(Raster, CrowdedAndHugeScenesWithinTwoPixels) {
     ASSERT_TRUE(prepareScene());
     EXPECT_EQ(paintedOnProcessor(), row.segments > 100000) << row.name;
     expectPaintedAsOpenGlDraws(row.name, paintOneColourScene);
+    // A click looks in the cells around it, and picks what a scan of
+    // every figure picks.
+    std::size_t pointCount = 0;
+    const RunCells* pointCells = nullptr;
+    const float* points = crossingPoints(pointCount, &pointCells);
+    const SegmentCells segmentIndex = segmentCells(segments.data(), int(segments.size()));
+    int crossingsPicked = 0;
+    for (int k = 0; k < 300; ++k) {
+      // Half the clicks on a crossing point, the others anywhere.
+      double x = coordinate(random), y = coordinate(random);
+      if (k % 2 == 0 && pointCount > 0) {
+        const std::size_t at = std::size_t(random() % pointCount);
+        x = points[2 * at] + 0.01;
+        y = points[2 * at + 1];
+      }
+      const Picked scanned =
+          pickFigure(x, y, 0.05, segments.data(), int(segments.size()), true, points, pointCount);
+      const Picked found = pickFigure(x, y, 0.05, segments.data(), int(segments.size()), true,
+                                      points, pointCount, &segmentIndex, pointCells);
+      EXPECT_EQ(found.kind, scanned.kind) << row.name << " at " << x << ", " << y;
+      EXPECT_EQ(found.segment, scanned.segment) << row.name << " at " << x << ", " << y;
+      EXPECT_EQ(found.point.x, scanned.point.x);
+      EXPECT_EQ(found.point.y, scanned.point.y);
+      crossingsPicked += scanned.kind == Picked::Crossing;
+    }
+    EXPECT_GT(crossingsPicked, 100) << row.name;
   }
   clearScene();
 }
