@@ -86,6 +86,11 @@ const LayerCase layerCases[] = {
      "",
      "Duzi 0 i 1 se poklapaju\n"},
     {"a repeated vertex", {"LINESTRING (0 0, 1 1, 1 1, 2 0)"}, "", ""},
+    {"a closed line through one vertex twice",
+     {"LINESTRING (0 0, 2 0, 1 1, 2 2, 0 2, 1 1, 0 0)"},
+     "",
+     "Duzi 1 i 4 se poklapaju\nDuzi 2 i 4 imaju presecnu tacku\n"
+     "Duzi 1 i 5 imaju presecnu tacku\nDuzi 2 i 5 se poklapaju\n"},
 };
 
 // Every case in every format: the joints of a line are never reported,
