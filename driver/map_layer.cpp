@@ -1,6 +1,7 @@
 #include "map_layer.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -16,8 +17,11 @@ namespace {
 // Whether the file starts as a text of numbers does: its first four tokens
 // (or all of them, in a shorter file) are numbers. Such a file is read as
 // ever, without asking GDAL; so is one that cannot be opened, for the
-// reading to report.
+// reading to report, and anything but a regular file (a pipe would lose
+// what was read here).
 bool startsWithNumbers(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return true;
   char text[4097];

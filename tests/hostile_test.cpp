@@ -323,6 +323,23 @@ TEST(HostileFiles, EndlessZerosAreMalformed) {
   EXPECT_TRUE(startsWith(r.out, "Greska! Neispravan podatak za duz 0 u ulaznom fajlu: \\x00"));
 }
 
+// A pipe named as the input is read whole: whether it is a map is not
+// asked of what it brings.
+TEST(HostileFiles, PipeIsReadWhole) {
+  TempDir dir;
+  const std::string fifo = dir.path + "/test.txt";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread feeder([&] {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    const std::string text = "0 0 2 2\n0 2 2 0\n";
+    if (fd >= 0 && write(fd, text.data(), text.size()) > 0) close(fd);
+  });
+  const RunResult r = runProgram(dir.path, {.args = {"--no-window"}});
+  feeder.join();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Duzi 0 i 1 imaju presecnu tacku\n");
+}
+
 #ifndef SEGMENTS_SANITIZED  // the sanitizers' shadow memory does not fit such limits
 // An endless stream of good numbers stops once the memory allowed is used,
 // with a message naming how much was read.
