@@ -21,6 +21,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "geometry/intersect.h"
 #include "geometry/pair_finder.h"
@@ -169,6 +170,13 @@ struct Reader {
         layers->spatialReference = wkt;
       CPLFree(wkt);
     }
+    // Only the geometries are wanted: the attributes are not even parsed.
+    std::vector<const char*> ignored{"OGR_STYLE"};
+    OGRFeatureDefn* defn = l.GetLayerDefn();
+    for (int k = 0; k < defn->GetFieldCount(); ++k)
+      ignored.push_back(defn->GetFieldDefn(k)->GetNameRef());
+    ignored.push_back(nullptr);
+    l.SetIgnoredFields(ignored.data());
     l.ResetReading();
     CPLErrorReset();
     while (true) {
