@@ -140,8 +140,7 @@ std::vector<Segment> sparseSegments(int count = 1000000) {
   std::vector<Segment> segments;
   for (int k = 0; k < count; ++k) {
     const float x = 1000 * unit(random), y = 1000 * unit(random), a = 6.2831853f * unit(random);
-    segments.emplace_back(Point(x, y),
-                          Point(x + length * std::cos(a), y + length * std::sin(a)));
+    segments.emplace_back(Point(x, y), Point(x + length * std::cos(a), y + length * std::sin(a)));
   }
   return segments;
 }

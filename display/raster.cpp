@@ -309,8 +309,8 @@ void rasterDrawing(const Placement& p, int width, int height, std::vector<std::u
           dotMarks[half] = std::make_unique<bool[]>(marks);  // all false
           dotMarksSize[half] = marks;
         }
-        Canvas c{width, height, canvas.data(), pixelOf(White), p.cx, p.cy, p.pixelsPerUnit,
-                 dotMarks[half].get()};
+        Canvas c{width, height, canvas.data(),   pixelOf(White),
+                 p.cx,  p.cy,   p.pixelsPerUnit, dotMarks[half].get()};
         paintVertices(c, half == 0 ? 0 : middle, half == 0 ? middle : end);
       },
       end > 4096);

@@ -162,8 +162,8 @@ void selectAtPointer(int x, int y) {
     pointCount = 0;
     pointCells = nullptr;
   }
-  selection = selectAt(sx, sy, pickPixels / pixelsPerUnit(view, height), points, pointCount,
-                       pointCells);
+  selection =
+      selectAt(sx, sy, pickPixels / pixelsPerUnit(view, height), points, pointCount, pointCells);
   if (selection.picked.kind != Picked::Nothing) {
     std::fprintf(stderr, "%s\n", captionOf(selection).c_str());
   }

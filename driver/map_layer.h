@@ -84,8 +84,7 @@ std::string writeCrossingsLayer(const std::string& path, const Segment* segments
 struct MapModule {
   MapInput (*read)(const std::string& path, const std::string& layer, MapLayers& into,
                    bool (*stopped)());
-  std::string (*write)(const std::string& path, const Segment* segments,
-                       const std::uint64_t* pairs, std::size_t count, MapLayers& from,
-                       bool (*stopped)());
+  std::string (*write)(const std::string& path, const Segment* segments, const std::uint64_t* pairs,
+                       std::size_t count, MapLayers& from, bool (*stopped)());
 };
 extern "C" void segmentsMapModule(MapModule* module);
