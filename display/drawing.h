@@ -34,6 +34,20 @@ struct Run {
 // stored cell by cell of a grid over them, so that a view visits only the
 // cells it shows: those within a cell's width across by the cell of their
 // lower left corner, cell by cell and row by row, then the longer ones.
+// The numbers 0 .. n - 1 grouped by bucket, bucketOf(k) being k's: `start`
+// (one entry more than there are buckets, all 0 on entry) gets where each
+// bucket's numbers begin in `order`, and `order` the numbers, bucket by
+// bucket, each bucket's in increasing order.
+template <class BucketOf>
+void groupByBucket(std::size_t n, BucketOf bucketOf, LargeVector<std::uint32_t>& start,
+                   LargeVector<std::uint32_t>& order) {
+  for (std::size_t k = 0; k < n; ++k) ++start[bucketOf(k) + 1];
+  for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+  order.resize(n);
+  LargeVector<std::uint32_t> next(start.begin(), start.end() - 1);
+  for (std::size_t k = 0; k < n; ++k) order[next[bucketOf(k)]++] = std::uint32_t(k);
+}
+
 struct RunCells {
   double x0, y0, width, inverse;  // cell (c, r) holds corners in [x0 + c width, ...) and so in y
   int columns, rows;

@@ -45,9 +45,7 @@ std::vector<float> dotsOn(const std::vector<Segment>& highlighted, const float* 
   std::vector<std::size_t> near;
   if (pointCells && highlighted.size() <= 64) {
     for (const Segment& s : highlighted) {
-      const Box box{std::min(s.A.x, s.B.x), std::min(s.A.y, s.B.y), std::max(s.A.x, s.B.x),
-                    std::max(s.A.y, s.B.y)};
-      pointCells->forFiguresNear(box, [&](std::size_t first, std::size_t end) {
+      pointCells->forFiguresNear(boxOf(s), [&](std::size_t first, std::size_t end) {
         for (std::size_t k = first; k < end; ++k) {
           if (inBox(points[2 * k], points[2 * k + 1], s)) near.push_back(k);
         }
@@ -165,13 +163,9 @@ void inspectReport(const Segment* segments, int count, PairKeys meetings) {
   if (meetingPairs.size() >= UINT32_MAX) return;
   try {
     partnerStart.assign(std::size_t(count) + 1, 0);
-    for (const PairKey key : meetingPairs) ++partnerStart[std::size_t(earlierOf(key)) + 1];
-    for (std::size_t k = 1; k < partnerStart.size(); ++k) partnerStart[k] += partnerStart[k - 1];
-    partnerPairs.resize(meetingPairs.size());
-    LargeVector<std::uint32_t> next(partnerStart.begin(), partnerStart.end() - 1);
-    for (std::size_t k = 0; k < meetingPairs.size(); ++k) {
-      partnerPairs[next[std::size_t(earlierOf(meetingPairs[k]))]++] = std::uint32_t(k);
-    }
+    groupByBucket(
+        meetingPairs.size(), [](std::size_t k) { return std::size_t(earlierOf(meetingPairs[k])); },
+        partnerStart, partnerPairs);
   } catch (const std::bad_alloc&) {
     partnerStart = {};
     partnerPairs = {};

@@ -13,15 +13,6 @@ double distanceTo(double x, double y, const ::Segment& s) {
   return std::hypot(x - (ax + t * dx), y - (ay + t * dy));
 }
 
-namespace {
-
-Box boxOf(const ::Segment& s) {
-  return {std::min(s.A.x, s.B.x), std::min(s.A.y, s.B.y), std::max(s.A.x, s.B.x),
-          std::max(s.A.y, s.B.y)};
-}
-
-}  // namespace
-
 SegmentCells segmentCells(const ::Segment* segments, int count) {
   SegmentCells index;
   if (count == 0) return index;
@@ -33,14 +24,9 @@ SegmentCells segmentCells(const ::Segment* segments, int count) {
              std::max(all.maxY, b.maxY)};
     }
     index.cells = RunCells::over(all, std::size_t(count), 8);
-    LargeVector<std::uint32_t>& start = index.cells.start;
-    for (int k = 0; k < count; ++k) ++start[index.cells.cellOf(boxOf(segments[k])) + 1];
-    for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
-    LargeVector<std::uint32_t> next(start.begin(), start.end() - 1);
-    index.numbers.resize(std::size_t(count));
-    for (int k = 0; k < count; ++k) {
-      index.numbers[next[index.cells.cellOf(boxOf(segments[k]))]++] = std::uint32_t(k);
-    }
+    groupByBucket(
+        std::size_t(count), [&](std::size_t k) { return index.cells.cellOf(boxOf(segments[k])); },
+        index.cells.start, index.numbers);
   } catch (const std::bad_alloc&) {
     index = SegmentCells();
   }

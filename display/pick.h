@@ -14,6 +14,12 @@ struct Picked {
   Point point;       // Crossing: the crossing point
 };
 
+// The box a segment spans.
+inline Box boxOf(const ::Segment& s) {
+  return {std::min(s.A.x, s.B.x), std::min(s.A.y, s.B.y), std::max(s.A.x, s.B.x),
+          std::max(s.A.y, s.B.y)};
+}
+
 // The input segments by the cells of a grid over them, as the drawing keeps
 // its figures: a click looks only at the segments near it.
 struct SegmentCells {
