@@ -8,6 +8,7 @@
 #include <ogr_srs_api.h>
 #include <ogrsf_frmts.h>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +25,9 @@
 #include <vector>
 
 #include "geometry/intersect.h"
+#include "geometry/pages.h"
 #include "geometry/pair_finder.h"
+#include "geometry/two_threads.h"
 
 namespace {
 
@@ -46,10 +49,12 @@ bool hasGeometry(GDALDataset& dataset) {
   return false;
 }
 
-// Reading the line work of one dataset into segments.
+// Reading the line work of a layer into segments: the whole layer, or a
+// range of its features.
 struct Reader {
-  explicit Reader(MapInput& in) : input(in) {}
-  MapInput& input;
+  MapInput input;
+  std::vector<MapPart> parts;
+  std::vector<std::uint32_t> partOf, vertexOf;
   std::uint32_t layerIndex = 0;
   std::string layerName;
   long long skipped = 0;  // points and empty geometries
@@ -62,16 +67,27 @@ struct Reader {
     return false;
   }
 
+  // Room for `count` segments, in whole huge pages grown in place, as the
+  // text reader keeps them: the pair search reads them all over.
+  bool fit(std::size_t count) {
+    SegmentArray& a = input.segments;
+    if (count <= std::size_t(a.capacity)) return true;
+    if (count > std::size_t(INT32_MAX)) return fail(MapOutcome::OutOfMemory, "");
+    const std::size_t wanted =
+        std::min(std::max(count, std::size_t(a.capacity) * 2), std::size_t(INT32_MAX));
+    const std::size_t size = (wanted * sizeof(Segment) + hugePageBytes - 1) & ~(hugePageBytes - 1);
+    void* grown = a.mapped ? mremap(a.items, a.mapped, size, MREMAP_MAYMOVE) : allocatePages(size);
+    if (!grown || grown == MAP_FAILED) return fail(MapOutcome::OutOfMemory, "");
+    if (a.mapped) madvise(grown, size, MADV_HUGEPAGE);
+    a.items = static_cast<Segment*>(grown);
+    a.mapped = size;
+    a.capacity = int(std::min(size / sizeof(Segment), std::size_t(INT32_MAX)));
+    return true;
+  }
+
   bool add(const Segment& s) {
     SegmentArray& a = input.segments;
-    if (a.count == a.capacity) {
-      if (a.capacity >= INT32_MAX / 2) return fail(MapOutcome::OutOfMemory, "");
-      const int capacity = a.capacity ? 2 * a.capacity : 1024;
-      void* grown = std::realloc(a.items, std::size_t(capacity) * sizeof(Segment));
-      if (!grown) return fail(MapOutcome::OutOfMemory, "");
-      a.items = static_cast<Segment*>(grown);
-      a.capacity = capacity;
-    }
+    if (a.count == a.capacity && !fit(std::size_t(a.count) + 1)) return false;
     a.items[a.count++] = s;
     return true;
   }
@@ -104,8 +120,8 @@ struct Reader {
       if (p.x == previous.x && p.y == previous.y) continue;  // a repeated vertex
       if (!add(Segment(previous, p))) return false;
       try {
-        layers->partOf.push_back(std::uint32_t(layers->parts.size()));
-        layers->vertexOf.push_back(std::uint32_t(kept));
+        partOf.push_back(std::uint32_t(parts.size()));
+        vertexOf.push_back(std::uint32_t(kept));
       } catch (const std::bad_alloc&) {
         return fail(MapOutcome::OutOfMemory, "");
       }
@@ -115,9 +131,8 @@ struct Reader {
     }
     if (!any) return true;
     try {
-      layers->parts.push_back({fid, first, std::uint32_t(input.segments.count - 1), number,
-                               std::uint16_t(layerIndex),
-                               previous.x == start.x && previous.y == start.y});
+      parts.push_back({fid, first, std::uint32_t(input.segments.count - 1), number,
+                       std::uint16_t(layerIndex), previous.x == start.x && previous.y == start.y});
     } catch (const std::bad_alloc&) {
       return fail(MapOutcome::OutOfMemory, "");
     }
@@ -156,20 +171,8 @@ struct Reader {
     }
   }
 
-  bool layer(OGRLayer& l) {
-    layerName = l.GetName();
-    if (layerIndex > UINT16_MAX) return fail(MapOutcome::Bad, "vise od 65536 slojeva");
-    try {
-      layers->layerNames.push_back(layerName);
-    } catch (const std::bad_alloc&) {
-      return fail(MapOutcome::OutOfMemory, "");
-    }
-    if (layers->spatialReference.empty() && l.GetSpatialRef()) {
-      char* wkt = nullptr;
-      if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt)
-        layers->spatialReference = wkt;
-      CPLFree(wkt);
-    }
+  // The features the layer's filter lets through, in order.
+  bool features(OGRLayer& l) {
     // Only the geometries are wanted: the attributes are not even parsed.
     std::vector<const char*> ignored{"OGR_STYLE"};
     OGRFeatureDefn* defn = l.GetLayerDefn();
@@ -183,10 +186,7 @@ struct Reader {
       OGRFeature* raw = l.GetNextFeature();
       if (!raw) break;
       const std::unique_ptr<OGRFeature> feature(raw);
-      if (stopped()) {
-        input.outcome = MapOutcome::Stopped;
-        return false;
-      }
+      if (stopped()) return fail(MapOutcome::Stopped, "");
       const OGRGeometry* g = feature->GetGeometryRef();
       if (!g || g->IsEmpty()) {
         ++skipped;
@@ -199,10 +199,134 @@ struct Reader {
     if (CPLGetLastErrorType() >= CE_Failure) {
       return fail(MapOutcome::Bad, "sloj " + layerName + ": " + CPLGetLastErrorMsg());
     }
-    ++layerIndex;
     return true;
   }
+
+  // What `later` read from the features after this one's, appended.
+  bool append(Reader& later) {
+    SegmentArray& a = input.segments;
+    const SegmentArray& b = later.input.segments;
+    if (!fit(std::size_t(a.count) + std::size_t(b.count))) return false;
+    if (b.count > 0)
+      std::memcpy(a.items + a.count, b.items, std::size_t(b.count) * sizeof(Segment));
+    try {
+      const auto firstPart = std::uint32_t(parts.size());
+      for (MapPart p : later.parts) {
+        p.firstSegment += std::uint32_t(a.count);
+        p.lastSegment += std::uint32_t(a.count);
+        parts.push_back(p);
+      }
+      for (const std::uint32_t k : later.partOf) partOf.push_back(firstPart + k);
+      vertexOf.insert(vertexOf.end(), later.vertexOf.begin(), later.vertexOf.end());
+    } catch (const std::bad_alloc&) {
+      return fail(MapOutcome::OutOfMemory, "");
+    }
+    a.count += b.count;
+    skipped += later.skipped;
+    worstLoss = std::max(worstLoss, later.worstLoss);
+    minX = std::min(minX, later.minX), maxX = std::max(maxX, later.maxX);
+    minY = std::min(minY, later.minY), maxY = std::max(maxY, later.maxY);
+    return true;
+  }
+
+  // Room for about `features` more features, as most maps have them (a
+  // part each, a few segments a part), so that the arrays seldom move:
+  // fresh memory, where each page is cleared as it is first touched, costs
+  // more than the reading on some machines. Room never touched costs none.
+  void reserve(long long features) {
+    const auto more = std::size_t(std::clamp(features, 0LL, (long long)INT32_MAX));
+    try {
+      parts.reserve(parts.size() + more);
+      partOf.reserve(partOf.size() + 2 * more);
+      vertexOf.reserve(vertexOf.size() + 2 * more);
+    } catch (const std::bad_alloc&) {  // then they grow as they fill
+    }
+  }
+
+  ~Reader() {
+    if (input.segments.mapped) releasePages(input.segments.items, input.segments.mapped);
+  }
 };
+
+// A layer of a database (GeoPackage, SQLite) is read by two threads, each
+// through a handle of its own, from the two halves of its feature ids:
+// parsing the geometries is most of the time, and the halves come back in
+// feature order, the earlier first. Nothing for other formats, or a layer
+// too small to pay for a second handle.
+std::string fidSplit(GDALDataset& dataset, OGRLayer& l, std::string& upper, long long& features) {
+  const std::string driver = dataset.GetDriverName();
+  const char* fid = l.GetFIDColumn();
+  if ((driver != "GPKG" && driver != "SQLite") || !fid || !*fid) return "";
+  const auto quoted = [](const std::string& name) {
+    std::string q = "\"";
+    for (const char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+  };
+  const std::string column = quoted(fid);
+  OGRLayer* range = dataset.ExecuteSQL(
+      ("SELECT MIN(" + column + "), MAX(" + column + ") FROM " + quoted(l.GetName())).c_str(),
+      nullptr, nullptr);
+  if (!range) return "";
+  std::string lower;
+  if (OGRFeature* f = range->GetNextFeature()) {
+    if (f->IsFieldSetAndNotNull(0) && f->IsFieldSetAndNotNull(1)) {
+      const GIntBig low = f->GetFieldAsInteger64(0), high = f->GetFieldAsInteger64(1);
+      features = high - low + 1;
+      if (high - low >= 65536) {
+        const GIntBig middle = low + (high - low) / 2;
+        lower = column + " <= " + std::to_string(middle);
+        upper = column + " > " + std::to_string(middle);
+      }
+    }
+    OGRFeature::DestroyFeature(f);
+  }
+  dataset.ReleaseResultSet(range);
+  return lower;
+}
+
+// One layer into `reader`, which holds what the layers before it gave.
+bool readLayer(const std::string& path, GDALDataset& dataset, OGRLayer& l, Reader& reader) {
+  reader.layerName = l.GetName();
+  try {
+    layers->layerNames.push_back(reader.layerName);
+  } catch (const std::bad_alloc&) {
+    return reader.fail(MapOutcome::OutOfMemory, "");
+  }
+  if (layers->spatialReference.empty() && l.GetSpatialRef()) {
+    char* wkt = nullptr;
+    if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt) layers->spatialReference = wkt;
+    CPLFree(wkt);
+  }
+  std::string upper;
+  long long features = 0;
+  const std::string lower = fidSplit(dataset, l, upper, features);
+  reader.reserve(features);
+  Dataset second;
+  OGRLayer* secondLayer = nullptr;
+  if (!lower.empty()) {
+    second.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    secondLayer = second ? second->GetLayerByName(reader.layerName.c_str()) : nullptr;
+  }
+  if (!secondLayer || l.SetAttributeFilter(lower.c_str()) != OGRERR_NONE ||
+      secondLayer->SetAttributeFilter(upper.c_str()) != OGRERR_NONE) {
+    l.SetAttributeFilter(nullptr);
+    return reader.features(l);
+  }
+  Reader later;
+  later.reserve(features / 2);
+  later.layerIndex = reader.layerIndex;
+  later.layerName = reader.layerName;
+  bool read[2] = {false, false};
+  onTwoThreads([&](int half) {
+    CPLPushErrorHandler(CPLQuietErrorHandler);  // the handlers are each thread's own
+    read[half] = half == 0 ? reader.features(l) : later.features(*secondLayer);
+    CPLPopErrorHandler();
+  });
+  l.SetAttributeFilter(nullptr);
+  if (!read[0]) return false;
+  if (!read[1]) return reader.fail(later.input.outcome, later.input.message);
+  return reader.append(later);
+}
 
 }  // namespace
 
@@ -221,21 +345,27 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
   }
   *layers = MapLayers{};
   layers->active = true;
-  Reader reader(input);
+  Reader reader;
   CPLPushErrorHandler(CPLQuietErrorHandler);
   bool read = true;
   if (!layerName.empty()) {
     OGRLayer* layer = dataset->GetLayerByName(layerName.c_str());
-    read = layer ? reader.layer(*layer) : reader.fail(MapOutcome::Bad, "nema sloja " + layerName);
+    read = layer ? readLayer(path, *dataset, *layer, reader)
+                 : reader.fail(MapOutcome::Bad, "nema sloja " + layerName);
   } else {
     for (OGRLayer* layer : dataset->GetLayers()) {
-      if (!(read = reader.layer(*layer))) break;
+      if (reader.layerIndex > UINT16_MAX) {
+        read = reader.fail(MapOutcome::Bad, "vise od 65536 slojeva");
+        break;
+      }
+      if (!(read = readLayer(path, *dataset, *layer, reader))) break;
+      ++reader.layerIndex;
     }
   }
   CPLPopErrorHandler();
   if (!read) {
-    std::free(input.segments.items);  // the C heap's, as the program's releaseSegments frees
-    input.segments = SegmentArray{};
+    input.outcome = reader.input.outcome;
+    input.message = reader.input.message;
     return input;
   }
   if (reader.skipped > 0) {
@@ -252,13 +382,19 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
                  reader.worstLoss, reader.worstLoss / extent);
   }
   // What was read, in arrays of its size: the pair search needs the room.
+  input.segments = reader.input.segments;
+  reader.input.segments = SegmentArray{};
   SegmentArray& a = input.segments;
-  if (a.count > 0 && a.count < a.capacity) {
-    if (void* fitted = std::realloc(a.items, std::size_t(a.count) * sizeof(Segment))) {
-      a.items = static_cast<Segment*>(fitted);
-      a.capacity = a.count;
-    }
+  const std::size_t used =
+      (std::size_t(a.count) * sizeof(Segment) + hugePageBytes - 1) & ~(hugePageBytes - 1);
+  if (a.mapped > used) {
+    munmap(reinterpret_cast<char*>(a.items) + used, a.mapped - used);
+    a.mapped = used;
+    a.capacity = int(std::min(used / sizeof(Segment), std::size_t(INT32_MAX)));
   }
+  layers->parts = std::move(reader.parts);
+  layers->partOf = std::move(reader.partOf);
+  layers->vertexOf = std::move(reader.vertexOf);
   try {
     layers->parts.shrink_to_fit();
     layers->partOf.shrink_to_fit();

@@ -135,6 +135,38 @@ TEST(MapLayers, CsvNamesTheFeatures) {
             "Duzi 2 i 3 nemaju presecnih tacaka\n");
 }
 
+// A GeoPackage is read by two threads from the two halves of its feature
+// ids: the report is the one of the same layer as GeoJSON, read in one
+// piece, with the crossings across the halves and a feature of two parts
+// right after the middle.
+TEST(MapLayers, LargeGeoPackageReadsAsGeoJson) {
+  std::vector<std::string> wkt;
+  for (int fid = 1; fid <= 70000; ++fid) {  // unit strokes at x = fid
+    wkt.push_back("LINESTRING (" + std::to_string(fid) + " 0, " + std::to_string(fid) + " 1)");
+  }
+  wkt[0] = "LINESTRING (0.5 0.5, 3.5 0.5)";
+  wkt[35000] = "MULTILINESTRING ((34998.5 0.25, 35003.5 0.75), (-1 0.9, 2.5 0.9))";
+  wkt[69999] = "LINESTRING (1.5 0.1, 2.5 0.1)";
+  const std::string report =
+      "Duzi 0 i 1 imaju presecnu tacku\nDuzi 0 i 2 imaju presecnu tacku\n"
+      "Duzi 34998 i 35000 imaju presecnu tacku\nDuzi 34999 i 35000 imaju presecnu tacku\n"
+      "Duzi 1 i 35001 imaju presecnu tacku\nDuzi 35000 i 35002 imaju presecnu tacku\n"
+      "Duzi 35000 i 35003 imaju presecnu tacku\nDuzi 1 i 70000 imaju presecnu tacku\n";
+  TempDir dir;
+  makeLayer(dir, wkt, "gpkg");
+  makeLayer(dir, wkt, "geojson");
+  for (const char* ext : {"gpkg", "geojson"}) {
+    const RunResult run = runOnLayer(dir, ext, {});
+    EXPECT_EQ(run.status, 0) << ext << ": " << run.err;
+    EXPECT_EQ(run.out, report) << ext;
+  }
+  const RunResult csv = runOnLayer(dir, "gpkg", {"--csv"});
+  EXPECT_NE(csv.out.find("\n1,35001,cross,2,0.9,layer,2,0,0,layer,35001,1,0\n"), std::string::npos)
+      << csv.out;
+  EXPECT_NE(csv.out.find("\n1,70000,cross,2,0.1,layer,2,0,0,layer,70000,0,0\n"), std::string::npos)
+      << csv.out;
+}
+
 // The crossings layer read back with ogrinfo: the points and attributes of
 // the CSV report, the overlap as the stretch the later segment covers; a
 // shapefile gets the overlaps beside it.
