@@ -26,9 +26,9 @@ constexpr double lookedAtShare = 0.75;
 // A block of `count` elements of T in the memory of `v`, if it holds that
 // many, or else in `spare`: fresh memory is costly on some machines, where
 // each page is cleared as it is first touched.
-template <class T, class U>
-T* reuse(Large<U>& v, std::size_t count, Large<T>& spare) {
-  if (v.size() * sizeof(U) >= count * sizeof(T)) return reinterpret_cast<T*>(v.data());
+template <class T, class V>
+T* reuse(V& v, std::size_t count, Large<T>& spare) {
+  if (v.size() * sizeof(v[0]) >= count * sizeof(T)) return reinterpret_cast<T*>(v.data());
   spare.resize(count);
   return spare.data();
 }
@@ -116,14 +116,16 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
     return PairSearch::Stopped;
   }
   if (last) {
-    for (Large<std::uint32_t>* v : {&x.start, &x.members, &rows}) *v = Large<std::uint32_t>();
-    x.tiny = Large<unsigned char>();
+    rows = Large<std::uint32_t>();
+    x.start = Unfilled<std::uint32_t>();
+    x.members = Unfilled<std::uint32_t>();
+    x.tiny = Unfilled<unsigned char>();
     x.tracedPairs = PairKeys();
     if (into != x.sorted.data()) {
       x.sorted.assign(into, into + count);
       into = x.sorted.data();
     }
-    x.items = Large<Item>();
+    x.items = Unfilled<Item>();
   }
   found = {into, count};
   return PairSearch::Found;

@@ -37,7 +37,7 @@ struct Extent {
 };
 
 void widen(Extent& e, const Segment* segments, long long from, long long to,
-           const Large<unsigned char>& tiny, long long every) {
+           const Unfilled<unsigned char>& tiny, long long every) {
   for (long long k = from; k < to; ++k) {
     if (tiny[k]) continue;
     const Segment& s = segments[k];
@@ -309,6 +309,7 @@ PairSearch buildPairIndex(PairIndex& x) {
   build.findPlaces();
   x.items.resize(std::size_t(count) - x.tinyOnes.size());
   onTwoThreads([&](int half) { build.placeItems(half); }, threads);
+  if (build.stopped) return PairSearch::Stopped;  // items left unwritten are not read
   onTwoThreads([&](int half) { build.countMembers(half); }, threads);
   if (build.stopped) return PairSearch::Stopped;
   build.findMemberPlaces();

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "figures.h"
@@ -83,6 +84,31 @@ constexpr std::size_t deepestGrid = 8;
 // costs one fault per 2 MiB instead of one per 4 KiB.
 template <class T>
 using Large = std::vector<T, PageAllocator<T>>;
+
+// For the arrays both threads fill, each its own share: their elements are
+// not filled when made, so that the first write to each fresh page, and the
+// fault that clears it, fall in the thread that fills it, not all in the
+// thread that makes the array.
+template <class T>
+struct UnfilledAllocator : PageAllocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UnfilledAllocator<U>;
+  };
+  UnfilledAllocator() = default;
+  template <class U>
+  UnfilledAllocator(const UnfilledAllocator<U>&) {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+template <class T>
+using Unfilled = std::vector<T, UnfilledAllocator<T>>;
 
 // A segment as the index holds it: its ends, how far around it a partner
 // may lie and still meet it (rounded up, with the grid's pad), its number
@@ -290,14 +316,14 @@ struct PairIndex {
   PairSearchOptions options;
   // Segments with a coordinate far below the largest one, whose pairs
   // could sink into subnormals: none in any ordinary drawing.
-  pair_index::Large<unsigned char> tiny;
+  pair_index::Unfilled<unsigned char> tiny;
   std::vector<int> tinyOnes;
   pair_index::Grid g{};
   // In the order of the block of their lower left corner, so that the
   // search walks memory nearly in order.
-  pair_index::Large<pair_index::Item> items;
-  pair_index::Large<std::uint32_t> start;    // top cell k holds members [start[k], start[k + 1])
-  pair_index::Large<std::uint32_t> members;  // positions in `items`
+  pair_index::Unfilled<pair_index::Item> items;
+  pair_index::Unfilled<std::uint32_t> start;    // top cell k holds members [start[k], start[k + 1])
+  pair_index::Unfilled<std::uint32_t> members;  // positions in `items`
   std::vector<std::size_t> chunks;  // cells [chunks[k], chunks[k + 1]) are one piece of work
   // Rounds before the last one hand out their pairs from here.
   pair_index::Large<PairKey> sorted;
