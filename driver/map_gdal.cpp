@@ -5,6 +5,7 @@
 
 #include <gdal.h>
 #include <ogr_api.h>
+#include <ogr_recordbatch.h>
 #include <ogr_srs_api.h>
 #include <ogrsf_frmts.h>
 
@@ -27,7 +28,6 @@
 #include "geometry/intersect.h"
 #include "geometry/pages.h"
 #include "geometry/pair_finder.h"
-#include "geometry/two_threads.h"
 
 namespace {
 
@@ -49,8 +49,7 @@ bool hasGeometry(GDALDataset& dataset) {
   return false;
 }
 
-// Reading the line work of a layer into segments: the whole layer, or a
-// range of its features.
+// Reading the line work of the layers into segments.
 struct Reader {
   MapInput input;
   std::vector<MapPart> parts;
@@ -171,8 +170,81 @@ struct Reader {
     }
   }
 
-  // The features the layer's filter lets through, in order.
-  bool features(OGRLayer& l) {
+  // One feature's geometry, or a count of the skipped.
+  bool take(const OGRGeometry* g, std::int64_t fid) {
+    if (!g || g->IsEmpty()) {
+      ++skipped;
+      return true;
+    }
+    std::uint32_t number = 0;
+    return geometry(*g, fid, number);
+  }
+
+  // The features of a GeoPackage layer as columns, a batch of many at a
+  // time (GDAL reads the next batch meanwhile): the geometries as WKB
+  // beside their feature ids, without a feature object each, in half the
+  // time. False with `input.outcome` NotAMap where GDAL offers no such
+  // stream, or not the columns asked for: the features are read one by one.
+  bool batches(OGRLayer& l) {
+    ArrowArrayStream stream{};
+    if (!l.GetArrowStream(&stream, nullptr)) return fail(MapOutcome::NotAMap, "");
+    ArrowSchema schema{};
+    int fidColumn = -1, geometryColumn = -1;
+    if (stream.get_schema(&stream, &schema) == 0) {
+      const std::string fidName = *l.GetFIDColumn() ? l.GetFIDColumn() : "OGC_FID";
+      for (std::int64_t k = 0; k < schema.n_children; ++k) {
+        const ArrowSchema& child = *schema.children[k];
+        if (child.name == fidName && std::strcmp(child.format, "l") == 0) fidColumn = int(k);
+        if (child.name == std::string(l.GetGeometryColumn()) && std::strcmp(child.format, "z") == 0)
+          geometryColumn = int(k);
+      }
+      schema.release(&schema);
+    }
+    bool read = fidColumn >= 0 && geometryColumn >= 0;
+    if (!read) fail(MapOutcome::NotAMap, "");
+    while (read) {
+      ArrowArray batch{};
+      if (stream.get_next(&stream, &batch) != 0) {
+        const char* why = stream.get_last_error(&stream);
+        read = fail(MapOutcome::Bad, "sloj " + layerName + ": " + (why ? why : "?"));
+        break;
+      }
+      if (!batch.release) break;  // the end
+      const ArrowArray& fids = *batch.children[fidColumn];
+      const ArrowArray& blobs = *batch.children[geometryColumn];
+      const auto* fid = static_cast<const std::int64_t*>(fids.buffers[1]) + fids.offset;
+      const auto* valid = static_cast<const std::uint8_t*>(blobs.buffers[0]);
+      const auto* offsets = static_cast<const std::int32_t*>(blobs.buffers[1]) + blobs.offset;
+      const auto* wkb = static_cast<const unsigned char*>(blobs.buffers[2]);
+      for (std::int64_t k = 0; k < blobs.length && read; ++k) {
+        if ((k & 0xFFF) == 0 && stopped()) {
+          read = fail(MapOutcome::Stopped, "");
+          break;
+        }
+        const std::int64_t at = blobs.offset + k;
+        OGRGeometry* parsed = nullptr;
+        if ((!valid || (valid[at >> 3] >> (at & 7) & 1)) && offsets[k + 1] > offsets[k]) {
+          std::size_t used = 0;
+          if (OGRGeometryFactory::createFromWkb(wkb + offsets[k], nullptr, &parsed,
+                                                offsets[k + 1] - offsets[k], wkbVariantIso,
+                                                used) != OGRERR_NONE) {
+            read = fail(MapOutcome::Bad, "sloj " + layerName + ", objekat " +
+                                             std::to_string(fid[k]) + ": neispravna geometrija");
+            break;
+          }
+        }
+        const std::unique_ptr<OGRGeometry> g(parsed);
+        read = take(g.get(), fid[k]);
+      }
+      batch.release(&batch);
+    }
+    stream.release(&stream);
+    return read;
+  }
+
+  // The layer's features, in order: in batches where asked and GDAL offers
+  // them, else one by one.
+  bool features(OGRLayer& l, bool asBatches) {
     // Only the geometries are wanted: the attributes are not even parsed.
     std::vector<const char*> ignored{"OGR_STYLE"};
     OGRFeatureDefn* defn = l.GetLayerDefn();
@@ -182,50 +254,22 @@ struct Reader {
     l.SetIgnoredFields(ignored.data());
     l.ResetReading();
     CPLErrorReset();
+    if (asBatches && (batches(l) || input.outcome != MapOutcome::NotAMap)) {
+      return input.outcome == MapOutcome::NotAMap;
+    }
+    l.ResetReading();
+    CPLErrorReset();
     while (true) {
       OGRFeature* raw = l.GetNextFeature();
       if (!raw) break;
       const std::unique_ptr<OGRFeature> feature(raw);
       if (stopped()) return fail(MapOutcome::Stopped, "");
-      const OGRGeometry* g = feature->GetGeometryRef();
-      if (!g || g->IsEmpty()) {
-        ++skipped;
-        continue;
-      }
-      std::uint32_t number = 0;
-      if (!geometry(*g, feature->GetFID(), number)) return false;
+      if (!take(feature->GetGeometryRef(), feature->GetFID())) return false;
     }
     // A reading error ends GetNextFeature early, as the end would.
     if (CPLGetLastErrorType() >= CE_Failure) {
       return fail(MapOutcome::Bad, "sloj " + layerName + ": " + CPLGetLastErrorMsg());
     }
-    return true;
-  }
-
-  // What `later` read from the features after this one's, appended.
-  bool append(Reader& later) {
-    SegmentArray& a = input.segments;
-    const SegmentArray& b = later.input.segments;
-    if (!fit(std::size_t(a.count) + std::size_t(b.count))) return false;
-    if (b.count > 0)
-      std::memcpy(a.items + a.count, b.items, std::size_t(b.count) * sizeof(Segment));
-    try {
-      const auto firstPart = std::uint32_t(parts.size());
-      for (MapPart p : later.parts) {
-        p.firstSegment += std::uint32_t(a.count);
-        p.lastSegment += std::uint32_t(a.count);
-        parts.push_back(p);
-      }
-      for (const std::uint32_t k : later.partOf) partOf.push_back(firstPart + k);
-      vertexOf.insert(vertexOf.end(), later.vertexOf.begin(), later.vertexOf.end());
-    } catch (const std::bad_alloc&) {
-      return fail(MapOutcome::OutOfMemory, "");
-    }
-    a.count += b.count;
-    skipped += later.skipped;
-    worstLoss = std::max(worstLoss, later.worstLoss);
-    minX = std::min(minX, later.minX), maxX = std::max(maxX, later.maxX);
-    minY = std::min(minY, later.minY), maxY = std::max(maxY, later.maxY);
     return true;
   }
 
@@ -248,44 +292,8 @@ struct Reader {
   }
 };
 
-// A layer of a database (GeoPackage, SQLite) is read by two threads, each
-// through a handle of its own, from the two halves of its feature ids:
-// parsing the geometries is most of the time, and the halves come back in
-// feature order, the earlier first. Nothing for other formats, or a layer
-// too small to pay for a second handle.
-std::string fidSplit(GDALDataset& dataset, OGRLayer& l, std::string& upper, long long& features) {
-  const std::string driver = dataset.GetDriverName();
-  const char* fid = l.GetFIDColumn();
-  if ((driver != "GPKG" && driver != "SQLite") || !fid || !*fid) return "";
-  const auto quoted = [](const std::string& name) {
-    std::string q = "\"";
-    for (const char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-  };
-  const std::string column = quoted(fid);
-  OGRLayer* range = dataset.ExecuteSQL(
-      ("SELECT MIN(" + column + "), MAX(" + column + ") FROM " + quoted(l.GetName())).c_str(),
-      nullptr, nullptr);
-  if (!range) return "";
-  std::string lower;
-  if (OGRFeature* f = range->GetNextFeature()) {
-    if (f->IsFieldSetAndNotNull(0) && f->IsFieldSetAndNotNull(1)) {
-      const GIntBig low = f->GetFieldAsInteger64(0), high = f->GetFieldAsInteger64(1);
-      features = high - low + 1;
-      if (high - low >= 65536) {
-        const GIntBig middle = low + (high - low) / 2;
-        lower = column + " <= " + std::to_string(middle);
-        upper = column + " > " + std::to_string(middle);
-      }
-    }
-    OGRFeature::DestroyFeature(f);
-  }
-  dataset.ReleaseResultSet(range);
-  return lower;
-}
-
 // One layer into `reader`, which holds what the layers before it gave.
-bool readLayer(const std::string& path, GDALDataset& dataset, OGRLayer& l, Reader& reader) {
+bool readLayer(GDALDataset& dataset, OGRLayer& l, Reader& reader) {
   reader.layerName = l.GetName();
   try {
     layers->layerNames.push_back(reader.layerName);
@@ -297,35 +305,8 @@ bool readLayer(const std::string& path, GDALDataset& dataset, OGRLayer& l, Reade
     if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt) layers->spatialReference = wkt;
     CPLFree(wkt);
   }
-  std::string upper;
-  long long features = 0;
-  const std::string lower = fidSplit(dataset, l, upper, features);
-  reader.reserve(features);
-  Dataset second;
-  OGRLayer* secondLayer = nullptr;
-  if (!lower.empty()) {
-    second.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
-    secondLayer = second ? second->GetLayerByName(reader.layerName.c_str()) : nullptr;
-  }
-  if (!secondLayer || l.SetAttributeFilter(lower.c_str()) != OGRERR_NONE ||
-      secondLayer->SetAttributeFilter(upper.c_str()) != OGRERR_NONE) {
-    l.SetAttributeFilter(nullptr);
-    return reader.features(l);
-  }
-  Reader later;
-  later.reserve(features / 2);
-  later.layerIndex = reader.layerIndex;
-  later.layerName = reader.layerName;
-  bool read[2] = {false, false};
-  onTwoThreads([&](int half) {
-    CPLPushErrorHandler(CPLQuietErrorHandler);  // the handlers are each thread's own
-    read[half] = half == 0 ? reader.features(l) : later.features(*secondLayer);
-    CPLPopErrorHandler();
-  });
-  l.SetAttributeFilter(nullptr);
-  if (!read[0]) return false;
-  if (!read[1]) return reader.fail(later.input.outcome, later.input.message);
-  return reader.append(later);
+  reader.reserve(l.GetFeatureCount(FALSE));  // -1 where counting would read the layer
+  return reader.features(l, std::strcmp(dataset.GetDriverName(), "GPKG") == 0);
 }
 
 }  // namespace
@@ -350,7 +331,7 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
   bool read = true;
   if (!layerName.empty()) {
     OGRLayer* layer = dataset->GetLayerByName(layerName.c_str());
-    read = layer ? readLayer(path, *dataset, *layer, reader)
+    read = layer ? readLayer(*dataset, *layer, reader)
                  : reader.fail(MapOutcome::Bad, "nema sloja " + layerName);
   } else {
     for (OGRLayer* layer : dataset->GetLayers()) {
@@ -358,7 +339,7 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
         read = reader.fail(MapOutcome::Bad, "vise od 65536 slojeva");
         break;
       }
-      if (!(read = readLayer(path, *dataset, *layer, reader))) break;
+      if (!(read = readLayer(*dataset, *layer, reader))) break;
       ++reader.layerIndex;
     }
   }

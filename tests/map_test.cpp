@@ -135,10 +135,9 @@ TEST(MapLayers, CsvNamesTheFeatures) {
             "Duzi 2 i 3 nemaju presecnih tacaka\n");
 }
 
-// A GeoPackage is read by two threads from the two halves of its feature
-// ids: the report is the one of the same layer as GeoJSON, read in one
-// piece, with the crossings across the halves and a feature of two parts
-// right after the middle.
+// A GeoPackage is read in batches of many features at a time: the report
+// is the one of the same layer as GeoJSON, read feature by feature, with
+// crossings between the batches and a feature of two parts in the second.
 TEST(MapLayers, LargeGeoPackageReadsAsGeoJson) {
   std::vector<std::string> wkt;
   for (int fid = 1; fid <= 70000; ++fid) {  // unit strokes at x = fid
@@ -255,6 +254,15 @@ TEST(MapLayers, BadLayersAreRefused) {
     EXPECT_EQ(run.err.substr(0, row.message.size()), row.message) << row.name;
     EXPECT_EQ(outputOf(dir.path, "ls -A"), "layer.geojson\n") << row.name;
   }
+  // The same NaN in a GeoPackage, read in batches: its feature ids start at 1.
+  TempDir gpkg;
+  gpkg.write("layer.geojson", nan);
+  outputOf(gpkg.path, "ogr2ogr -f GPKG layer.gpkg layer.geojson");
+  const RunResult badBatch = runOnLayer(gpkg, "gpkg", {});
+  EXPECT_EQ(badBatch.status, 2);
+  EXPECT_EQ(badBatch.out, "");
+  EXPECT_NE(badBatch.err.find("sloj layer, objekat 1: teme 1 (nan, 1)"), std::string::npos)
+      << badBatch.err;
   TempDir text;
   text.write("test.txt", "0 0 1 1 1 0 0 1\n");
   const RunResult refused =
