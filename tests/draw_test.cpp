@@ -398,6 +398,36 @@ TEST(Drawing, BoundsCoverEveryFigure) {
   clearScene();
 }
 
+// Whether a box shows anything, which decides the first view: a segment
+// through it counts without an end inside, one beside it or past its
+// corner does not, and a crossing point counts only inside.
+TEST(Drawing, AnyFigureInTheBox) {
+  struct Row {
+    const char* name;
+    std::vector<Segment> segments;
+    std::vector<Point> points;
+    bool any;
+  };
+  const Row rows[] = {
+      {"a segment across", {seg(-5, 5, 15, 5)}, {}, true},
+      {"a segment beside", {seg(-5, 11, 15, 11)}, {}, false},
+      {"a segment past the corner", {seg(-5, 6, 6, 17)}, {}, false},
+      {"a segment along the edge", {seg(10, -5, 10, 15)}, {}, true},
+      {"a segment parallel outside", {seg(11, 0, 11, 10)}, {}, false},
+      {"a point inside", {seg(20, 20, 30, 30)}, {Point(5, 5)}, true},
+      {"a point outside", {seg(20, 20, 30, 30)}, {Point(11, 5)}, false},
+  };
+  const Box box{0, 0, 10, 10};
+  for (const Row& row : rows) {
+    clearScene();
+    for (const Segment& s : row.segments) ASSERT_TRUE(addSegment(s, Red));
+    for (const Point& p : row.points) ASSERT_TRUE(addPoint(p, Black));
+    ASSERT_TRUE(prepareScene());
+    EXPECT_EQ(anyFigureIn(box), row.any) << row.name;
+  }
+  clearScene();
+}
+
 // The numbers read as the report numbers segments, from 0, one label per
 // midpoint: the two diagonals share one, a segment with the same x but
 // another midpoint has its own.
