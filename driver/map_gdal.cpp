@@ -253,11 +253,11 @@ struct Reader {
     ignored.push_back(nullptr);
     l.SetIgnoredFields(ignored.data());
     l.ResetReading();
-    CPLErrorReset();
-    if (asBatches && (batches(l) || input.outcome != MapOutcome::NotAMap)) {
-      return input.outcome == MapOutcome::NotAMap;
+    if (asBatches) {
+      if (batches(l)) return true;
+      if (input.outcome != MapOutcome::NotAMap) return false;
+      l.ResetReading();  // no such stream: one by one
     }
-    l.ResetReading();
     CPLErrorReset();
     while (true) {
       OGRFeature* raw = l.GetNextFeature();

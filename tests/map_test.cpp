@@ -244,6 +244,11 @@ TEST(MapLayers, BadLayersAreRefused) {
        {"--crossings", "out.xyz"},
        3,
        "Greska! Sloj out.xyz nije moguce ispisati: nepoznat format"},
+      {"a crossings path without an extension",
+       good,
+       {"--crossings", "out"},
+       3,
+       "Greska! Sloj out nije moguce ispisati: nepoznat format"},
   };
   for (const Row& row : rows) {
     TempDir dir;
