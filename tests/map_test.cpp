@@ -135,9 +135,10 @@ TEST(MapLayers, CsvNamesTheFeatures) {
             "Duzi 2 i 3 nemaju presecnih tacaka\n");
 }
 
-// A GeoPackage is read in batches of many features at a time: the report
-// is the one of the same layer as GeoJSON, read feature by feature, with
-// crossings between the batches and a feature of two parts in the second.
+// A GeoPackage is read in batches of 65,536 features: the report is the
+// one of the same layer as GeoJSON, read feature by feature, with a
+// feature of two parts and a crossing between the batches (the last
+// feature, in the second batch, crosses the second).
 TEST(MapLayers, LargeGeoPackageReadsAsGeoJson) {
   std::vector<std::string> wkt;
   for (int fid = 1; fid <= 70000; ++fid) {  // unit strokes at x = fid
