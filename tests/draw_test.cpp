@@ -368,6 +368,14 @@ TEST(Raster, CrowdedAndHugeScenesWithinTwoPixels) {
   clearScene();
 }
 
+// A drawing of these red segments and black crossing points alone.
+void drawOnly(const std::vector<Segment>& segments, const std::vector<Point>& points) {
+  clearScene();
+  for (const Segment& s : segments) ASSERT_TRUE(addSegment(s, Red));
+  for (const Point& p : points) ASSERT_TRUE(addPoint(p, Black));
+  ASSERT_TRUE(prepareScene());
+}
+
 // What the bounds cover: every end point and crossing point drawn, also
 // when they all share one x or lie at one point.
 TEST(Drawing, BoundsCoverEveryFigure) {
@@ -385,10 +393,7 @@ TEST(Drawing, BoundsCoverEveryFigure) {
       {"a crossing outside", {seg(0, 0, 4, 4)}, {Point(-1, 9)}, true, {-1, 0, 4, 9}},
   };
   for (const Row& row : rows) {
-    clearScene();
-    for (const Segment& s : row.segments) ASSERT_TRUE(addSegment(s, Red));
-    for (const Point& p : row.points) ASSERT_TRUE(addPoint(p, Black));
-    ASSERT_TRUE(prepareScene());
+    ASSERT_NO_FATAL_FAILURE(drawOnly(row.segments, row.points));
     Box box{};
     EXPECT_EQ(drawingBounds(box), row.any) << row.name;
     if (row.any) {
@@ -419,10 +424,7 @@ TEST(Drawing, AnyFigureInTheBox) {
   };
   const Box box{0, 0, 10, 10};
   for (const Row& row : rows) {
-    clearScene();
-    for (const Segment& s : row.segments) ASSERT_TRUE(addSegment(s, Red));
-    for (const Point& p : row.points) ASSERT_TRUE(addPoint(p, Black));
-    ASSERT_TRUE(prepareScene());
+    ASSERT_NO_FATAL_FAILURE(drawOnly(row.segments, row.points));
     EXPECT_EQ(anyFigureIn(box), row.any) << row.name;
   }
   clearScene();
