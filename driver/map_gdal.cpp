@@ -395,10 +395,7 @@ const char* driverFor(const std::string& path) {
                                          {".fgb", "FlatGeobuf"}, {".gml", "GML"},
                                          {".kml", "KML"},        {".sqlite", "SQLite"},
                                          {".csv", "CSV"}};
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return nullptr;
-  std::string ext = path.substr(dot);
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = lowerExtension(path);
   for (const auto& [e, name] : names) {
     if (ext == e) return name;
   }

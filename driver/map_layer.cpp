@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -107,10 +106,7 @@ std::string writeCrossingsLayer(const std::string& path, const Segment* segments
 bool namedAsMap(const std::string& path) {
   static const char* const extensions[] = {".geojson", ".json", ".gpkg", ".shp",    ".fgb",
                                            ".kml",     ".gml",  ".dxf",  ".sqlite", ".gdb"};
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string ext = path.substr(dot);
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = lowerExtension(path);
   for (const char* e : extensions) {
     if (ext == e) return true;
   }

@@ -2,6 +2,7 @@
 // line work as segments, with where each segment comes from.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,6 +54,15 @@ struct MapInput {
 // (skipped geometries, coordinates a float cannot hold) go to standard
 // error. A plain text file of numbers is NotAMap.
 MapInput readMapLayers(const std::string& path, const std::string& layer);
+
+// The extension of `path` from its last dot, in lower case ("" without a
+// dot), as the map formats are known by.
+inline std::string lowerExtension(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  std::string ext = dot == std::string::npos ? "" : path.substr(dot);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
 
 // Whether `path` has the extension of a map format (.geojson, .gpkg, .shp,
 // ...): a file so named that cannot be read as a map is a broken map, not a
