@@ -155,18 +155,18 @@ Token nextToken(Stream& s, std::uint64_t arrayBytes, char*& begin, char*& stop) 
 namespace {
 
 // A small array lives on the C heap. From 2 MiB on it has a mapping of its
-// own in huge pages, grown where it lies or moved by the kernel without
-// copying: reading ten million segments then costs a few hundred page
-// faults, not seventy thousand, and every fault is slow on some machines.
+// own, grown where it lies or moved by the kernel without copying: reading
+// ten million segments never copies them, nor holds the old and the new
+// array at once.
 bool growSegments(SegmentArray& array, int by, std::uint64_t budget) {
   const std::size_t bytes = sizeof(Segment) * (std::size_t(array.capacity) + std::size_t(by));
   if (bytes > budget || array.capacity > INT32_MAX - by) return false;
-  if (array.mapped == 0 && bytes <= hugePageBytes) {
+  if (array.mapped == 0 && bytes <= blockBytes) {
     void* grown = std::realloc(array.items, bytes);
     if (!grown) return false;
     array.items = static_cast<Segment*>(grown);
   } else if (bytes > array.mapped) {
-    const std::size_t size = (bytes + hugePageBytes - 1) & ~(hugePageBytes - 1);
+    const std::size_t size = (bytes + blockBytes - 1) & ~(blockBytes - 1);
     void* grown = nullptr;
     if (array.mapped == 0) {
       grown = allocatePages(size);
@@ -176,7 +176,6 @@ bool growSegments(SegmentArray& array, int by, std::uint64_t budget) {
     } else {
       grown = mremap(array.items, array.mapped, size, MREMAP_MAYMOVE);
       if (grown == MAP_FAILED) return false;
-      madvise(grown, size, MADV_HUGEPAGE);
     }
     array.items = static_cast<Segment*>(grown);
     array.mapped = size;

@@ -66,7 +66,7 @@ struct Reader {
     return false;
   }
 
-  // Room for `count` segments, in whole huge pages grown in place, as the
+  // Room for `count` segments, in whole blocks grown in place, as the
   // text reader keeps them: the pair search reads them all over.
   bool fit(std::size_t count) {
     SegmentArray& a = input.segments;
@@ -74,10 +74,9 @@ struct Reader {
     if (count > std::size_t(INT32_MAX)) return fail(MapOutcome::OutOfMemory, "");
     const std::size_t wanted =
         std::min(std::max(count, std::size_t(a.capacity) * 2), std::size_t(INT32_MAX));
-    const std::size_t size = (wanted * sizeof(Segment) + hugePageBytes - 1) & ~(hugePageBytes - 1);
+    const std::size_t size = (wanted * sizeof(Segment) + blockBytes - 1) & ~(blockBytes - 1);
     void* grown = a.mapped ? mremap(a.items, a.mapped, size, MREMAP_MAYMOVE) : allocatePages(size);
     if (!grown || grown == MAP_FAILED) return fail(MapOutcome::OutOfMemory, "");
-    if (a.mapped) madvise(grown, size, MADV_HUGEPAGE);
     a.items = static_cast<Segment*>(grown);
     a.mapped = size;
     a.capacity = int(std::min(size / sizeof(Segment), std::size_t(INT32_MAX)));
@@ -367,7 +366,7 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
   reader.input.segments = SegmentArray{};
   SegmentArray& a = input.segments;
   const std::size_t used =
-      (std::size_t(a.count) * sizeof(Segment) + hugePageBytes - 1) & ~(hugePageBytes - 1);
+      (std::size_t(a.count) * sizeof(Segment) + blockBytes - 1) & ~(blockBytes - 1);
   if (a.mapped > used) {
     munmap(reinterpret_cast<char*>(a.items) + used, a.mapped - used);
     a.mapped = used;

@@ -17,8 +17,8 @@
 #include "geometry/figures.h"
 
 struct ReportBuffer {
-  // Each buffer is one huge-page chunk: one page fault instead of hundreds,
-  // and few hand-overs to the writer (each wakes the other core).
+  // Each buffer is one 2 MiB chunk, reused: few hand-overs to the writer
+  // (each wakes the other core).
   static constexpr std::size_t bufferBytes = chunkBytes;
   static constexpr std::size_t slack = 128;  // room for fixed-size copies past the end
   static constexpr std::size_t capacity = bufferBytes - slack;

@@ -15,7 +15,7 @@
 // and entries with the same key make one run. Without a key, a run that
 // does not repeat the last entry is a figure of its own.
 //
-// Runs and figures live in chunks of one huge page each, never moved or
+// Runs and figures live in chunks of 2 MiB each, never moved or
 // copied when the list grows, so its peak memory stays at its payload
 // instead of the doubling-and-copying peak of one growing array.
 #pragma once
@@ -30,9 +30,9 @@
 
 #include "pages.h"
 
-inline constexpr std::size_t chunkBytes = hugePageBytes;
+inline constexpr std::size_t chunkBytes = blockBytes;
 
-// Values in chunks of one huge page each: appended, never moved.
+// Values in chunks of 2 MiB each: appended, never moved.
 template <class T>
 class Chunks {
  public:

@@ -1,21 +1,23 @@
-// Memory in whole huge pages, for the large blocks of the scene, the report
-// and the drawing. A fresh 4 KiB page costs a fault when first touched, and
-// on some virtual machines that fault costs tens of microseconds; a huge page
-// brings 2 MiB at once.
+// Memory in mappings of whole 2 MiB blocks, for the large arrays of the
+// scene, the report and the drawing: each can grow in place (mremap) and goes
+// back to the kernel whole when released. The pages are plain 4 KiB ones,
+// not transparent huge pages: on virtual machines that hand free memory back
+// to the host, every fresh huge page is one the host must supply again, and
+// a run took twice as long with them.
 #pragma once
 
 #include <cstddef>
 #include <cstdlib>
 #include <new>
 
-inline constexpr std::size_t hugePageBytes = std::size_t(2) << 20;
+inline constexpr std::size_t blockBytes = std::size_t(2) << 20;
 
-// `bytes` rounded up to whole huge pages, zeroed and aligned to a huge page,
-// or nullptr.
+// `bytes` rounded up to whole blocks, zeroed and aligned to a block, or
+// nullptr.
 void* allocatePages(std::size_t bytes);
 void releasePages(void* pages, std::size_t bytes);
 
-// For std::vector: small blocks from the C heap, large ones in huge pages.
+// For std::vector: small blocks from the C heap, large ones mapped.
 template <class T>
 struct PageAllocator {
   using value_type = T;

@@ -80,8 +80,7 @@ constexpr double thinning = 1.05;
 // Grids divide crowded cells at most this deep.
 constexpr std::size_t deepestGrid = 8;
 
-// Arrays of a size with the input: whole huge pages, where a fresh page
-// costs one fault per 2 MiB instead of one per 4 KiB.
+// Arrays of a size with the input: mappings of their own, handed back whole.
 template <class T>
 using Large = std::vector<T, PageAllocator<T>>;
 

@@ -157,16 +157,16 @@ TEST_F(SceneTest, KeepsInsertionOrderAcrossChunks) {
 
 }  // namespace
 
-// Blocks from the small-block size up are whole huge pages; below it they
+// Blocks from the small-block size up are whole mapped blocks; below it they
 // come from the C heap. Each goes back where it came from (freeing a page
 // block with free() would crash).
 TEST(PageAllocator, SplitsAtTheSmallBlockSize) {
   PageAllocator<char> pages;
   const std::size_t small = PageAllocator<char>::smallBytes;
-  for (const std::size_t bytes : {small - 1, small, small + 1, 3 * hugePageBytes}) {
+  for (const std::size_t bytes : {small - 1, small, small + 1, 3 * blockBytes}) {
     char* block = pages.allocate(bytes);
     ASSERT_NE(block, nullptr);
-    const bool onAPage = reinterpret_cast<std::uintptr_t>(block) % hugePageBytes == 0;
+    const bool onAPage = reinterpret_cast<std::uintptr_t>(block) % blockBytes == 0;
     EXPECT_EQ(onAPage, bytes >= small) << bytes << " bytes";
     block[0] = block[bytes - 1] = 1;
     pages.deallocate(block, bytes);
