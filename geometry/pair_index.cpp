@@ -92,7 +92,7 @@ struct Halves {
 
   std::size_t blocks() const { return (x.g.cellCount() >> 2 * x.g.shift) + 1; }
   std::size_t blockOf(const Item& item) const {
-    return x.g.cell(item.c0, item.r0) >> 2 * x.g.shift;
+    return cornerCell(widenedBox(item), x.g) >> 2 * x.g.shift;
   }
   bool stop(long long k) {
     if ((k & 0xFFFF) != 0) return false;

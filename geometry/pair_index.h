@@ -110,13 +110,12 @@ template <class T>
 using Unfilled = std::vector<T, UnfilledAllocator<T>>;
 
 // A segment as the index holds it: its ends, how far around it a partner
-// may lie and still meet it (rounded up, with the grid's pad), its number
-// in the input, and the top cell of its widened box's lower left corner.
+// may lie and still meet it (rounded up, with the grid's pad), and its
+// number in the input.
 struct Item {
   float ax, ay, bx, by;
   float reach;
   std::uint32_t number;  // in the top bit, whether it is traced through the top grid
-  std::uint16_t c0, r0;
 
   int index() const { return int(number & 0x7FFFFFFFu); }
   bool traced() const { return number >> 31; }
@@ -218,16 +217,17 @@ inline Item itemOf(const Segment& s, int index, const Grid& g) {
             s.B.x,
             s.B.y,
             roundedUp(reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y) + g.pad),
-            std::uint32_t(index),
-            0,
-            0};
+            std::uint32_t(index)};
   const Rect box = widenedBox(item);
   const int c0 = g.columnAt(box.x0), r0 = g.rowAt(box.y0);
   const int c1 = g.columnAt(box.x1), r1 = g.rowAt(box.y1);
-  item.c0 = std::uint16_t(c0);
-  item.r0 = std::uint16_t(r0);
   if ((c1 - c0 + 1) * (r1 - r0 + 1) > boxCells) item.number |= 0x80000000u;
   return item;
+}
+
+// The top cell of the lower left corner of a widened box.
+inline std::uint32_t cornerCell(const Rect& box, const Grid& g) {
+  return g.cell(g.columnAt(box.x0), g.rowAt(box.y0));
 }
 
 // Calls f(cell) for every cell of `g` the widened item touches: every cell

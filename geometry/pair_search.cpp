@@ -32,7 +32,7 @@ constexpr int batch = 256;
 struct Near {
   Rect box;  // widened
   const Item* item;
-  int c0, r0;
+  int c0, r0;  // the top cell of the box's lower left corner
   bool traced;
 };
 
@@ -199,7 +199,9 @@ class Worker {
     here_.clear();
     for (std::size_t k = 0; k < count; ++k) {
       const Item& item = x_.items[positions[k]];
-      here_.push_back({widenedBox(item), &item, item.c0, item.r0, item.traced()});
+      const Rect box = widenedBox(item);
+      here_.push_back(
+          {box, &item, x_.g.columnAt(box.x0), x_.g.rowAt(box.y0), item.traced()});
     }
     untraced_ = count;
     if (!x_.tracedApart) return;
