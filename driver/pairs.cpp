@@ -197,8 +197,11 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
                                const LoopOptions& options) {
   PairFinder finder;
   searching = startPhase("trazenje parova", 1);
-  PairSearch found = startPairSearch(finder, segments.items, segments.count,
-                                     {.progress = showSearch, .stopped = stopAsked});
+  PairSearch found =
+      startPairSearch(finder, segments.items, segments.count,
+                      {.progress = showSearch,
+                       .stopped = stopAsked,
+                       .releaseIndex = options.fillScene || options.meetings != nullptr});
   std::span<const PairKey> pairs;
   while (found == PairSearch::Found && !searchDone(finder)) {
     const int from = finder.done;

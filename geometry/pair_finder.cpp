@@ -103,8 +103,8 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
   }
   // In the last round the items and the cells are done with: they hold the
   // pairs and the rows' counts, and then, the rest of the index gone, the
-  // pairs move into memory of their own, so that the scene has the room
-  // while the report is written.
+  // pairs move into memory of their own where the room is wanted (a scene
+  // filled while the report is written); else they stay in the items'.
   const std::size_t count =
       cells[0].size() + cells[1].size() + tinyPairs.size() + tracedPairs.size();
   const bool last = upper == x.count;
@@ -121,11 +121,11 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
     x.members = Unfilled<std::uint32_t>();
     x.tiny = Unfilled<unsigned char>();
     x.tracedPairs = PairKeys();
-    if (into != x.sorted.data()) {
+    if (into != x.sorted.data() && x.options.releaseIndex) {
       x.sorted.assign(into, into + count);
       into = x.sorted.data();
     }
-    x.items = Unfilled<Item>();
+    if (into == x.sorted.data()) x.items = Unfilled<Item>();
   }
   found = {into, count};
   return PairSearch::Found;

@@ -48,6 +48,11 @@ struct PairSearchOptions {
   // The most pairs held at once: where more meet, they are found in rounds,
   // each for the rows of a range of later segments.
   std::size_t pairsAtOnce = std::size_t(32) << 20;
+  // Whether the index's memory goes back before the last round's pairs are
+  // handed out, the pairs copied into memory of their own, so that what is
+  // done with them (a scene filled, the pairs kept) has the room. Without
+  // it, they stay where they were sorted until the finder goes.
+  bool releaseIndex = true;
 };
 
 struct PairIndex;
