@@ -412,13 +412,23 @@ std::vector<Family> clusteredFamilies() {
   return families;
 }
 
-// The meeting pairs by testing every pair, in report order.
+// The meeting pairs by testing every pair, in report order: each row
+// screened first, as the full report does.
 PairKeys everyMeetingPair(const std::vector<Segment>& segments) {
+  std::vector<float> ax, ay, bx, by, largest;
+  for (const Segment& s : segments) {
+    ax.push_back(s.A.x), ay.push_back(s.A.y), bx.push_back(s.B.x), by.push_back(s.B.y);
+    largest.push_back(largestMagnitude(s));
+  }
+  const EndPoints firsts{ax.data(), ay.data(), bx.data(), by.data(), largest.data()};
+  std::vector<unsigned char> mayMeet(segments.size());
   PairKeys expected;
   for (int i = 1; i < int(segments.size()); ++i) {
+    screenPairs(firsts, i, segments[i], mayMeet.data());
     for (int j = 0; j < i; ++j) {
       Point crossing;
-      const int kind = intersectSegments(segments[j], segments[i], &crossing);
+      const int kind = mayMeet[j] ? intersectSegments(segments[j], segments[i], &crossing)
+                                  : int(NoIntersection);
       if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
     }
   }
@@ -476,6 +486,22 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
     }
     families.push_back(scaled);
   }
+  // A cluster too dense to divide at first: a long line through it makes
+  // its top cell's grid as coarse as the line is long, so that one of that
+  // grid's cells holds the whole cluster, more than one thread takes at
+  // once, and the other thread divides it further.
+  Family cluster{"a cluster that one cell holds whole", {}};
+  for (int k = 0; k < 17000; ++k) {
+    const float x = uniform(0.2f, 0.21f), y = uniform(0.2f, 0.21f), a = uniform(0, 6.2831853f);
+    cluster.segments.push_back(
+        seg(x, y, x + 0.0005f * std::cos(a), y + 0.0005f * std::sin(a)));
+  }
+  cluster.segments.push_back(seg(-50, -50, 50, 50));
+  for (int k = 0; k < 1000; ++k) {
+    const float x = uniform(0, 1e6f), y = uniform(0, 1e6f), a = uniform(0, 6.2831853f);
+    cluster.segments.push_back(seg(x, y, x + 100 * std::cos(a), y + 100 * std::sin(a)));
+  }
+  families.push_back(cluster);
   Family points{"points, duplicates and long ones", {}};
   for (int k = 0; k < 200; ++k) {
     const float x = float(int(uniform(0, 8))), y = float(int(uniform(0, 8)));
