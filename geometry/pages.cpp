@@ -6,7 +6,7 @@
 
 namespace {
 
-std::size_t wholePages(std::size_t bytes) {
+std::size_t wholeBlocks(std::size_t bytes) {
   return (bytes + blockBytes - 1) & ~(blockBytes - 1);
 }
 
@@ -15,7 +15,7 @@ std::size_t wholePages(std::size_t bytes) {
 void* allocatePages(std::size_t bytes) {
   // Map one block more and trim both ends, so the mapping starts on a block
   // boundary.
-  const std::size_t size = wholePages(bytes);
+  const std::size_t size = wholeBlocks(bytes);
   const std::size_t mapped = size + blockBytes;
   void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
@@ -29,5 +29,5 @@ void* allocatePages(std::size_t bytes) {
 }
 
 void releasePages(void* pages, std::size_t bytes) {
-  munmap(pages, wholePages(bytes));
+  munmap(pages, wholeBlocks(bytes));
 }
