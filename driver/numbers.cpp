@@ -18,7 +18,7 @@ constexpr double exactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 
 // The commonest numbers of a drawing, such as "-123.456" or "7456012.3125":
 // an optional minus, digits and at most one point. Their digits make an
-// integer of at most 2^53 and their point a power of ten up to 10^22, both
+// integer of at most 2^53 and their point a power of ten up to 10^18, both
 // exact doubles, so one division rounds the quotient once, correctly, to a
 // double. Rounding that to a float gives the float nearest to the decimal,
 // as strtof does, unless the double fell exactly halfway between two floats
@@ -27,24 +27,21 @@ constexpr double exactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 bool plainDecimal(const char* at, const char* stop, float& value) {
   const bool negative = at != stop && *at == '-';
   at += negative;
+  // At most 19 digits, which no uint64 overflows with; longer numbers are
+  // rare, and go to the readers below.
+  if (stop - at > 19) return false;
   std::uint64_t digits = 0;
-  int count = 0, significant = 0, after = -1;  // digits after the point, once there is one
-  for (; at != stop; ++at) {
-    const unsigned digit = unsigned(*at) - '0';
-    if (digit < 10) {
-      ++count;
-      after += after >= 0;
-      if (digits == 0 && digit == 0) continue;  // a leading zero
-      if (++significant > 16) return false;
-      digits = digits * 10 + digit;
-    } else if (*at == '.' && after < 0) {
-      after = 0;
-    } else {
-      return false;
-    }
+  const char* p = at;
+  for (; p != stop && unsigned(*p) - '0' < 10; ++p) digits = digits * 10 + unsigned(*p - '0');
+  std::ptrdiff_t count = p - at;
+  int scale = 0;  // digits after the point
+  if (p != stop && *p == '.') {
+    const char* const fraction = ++p;
+    for (; p != stop && unsigned(*p) - '0' < 10; ++p) digits = digits * 10 + unsigned(*p - '0');
+    scale = int(p - fraction);
+    count += scale;
   }
-  const int scale = after < 0 ? 0 : after;
-  if (count == 0 || scale > 22 || digits > (std::uint64_t(1) << 53)) return false;
+  if (p != stop || count == 0 || digits > (std::uint64_t(1) << 53)) return false;
   const double quotient = double(digits) / exactTens[scale];
   if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFF) == 0x10000000) return false;
   if (quotient != 0 && !(quotient >= 0x1p-126 && quotient <= FLT_MAX)) return false;
