@@ -200,8 +200,7 @@ class Worker {
     for (std::size_t k = 0; k < count; ++k) {
       const Item& item = x_.items[positions[k]];
       const Rect box = widenedBox(item);
-      here_.push_back(
-          {box, &item, x_.g.columnAt(box.x0), x_.g.rowAt(box.y0), item.traced()});
+      here_.push_back({box, &item, x_.g.columnAt(box.x0), x_.g.rowAt(box.y0), item.traced()});
     }
     untraced_ = count;
     if (!x_.tracedApart) return;

@@ -377,55 +377,40 @@ void drawOnly(const std::vector<Segment>& segments, const std::vector<Point>& po
 }
 
 // What the bounds cover: every end point and crossing point drawn, also
-// when they all share one x or lie at one point.
-TEST(Drawing, BoundsCoverEveryFigure) {
-  struct Row {
-    const char* name;
-    std::vector<Segment> segments;
-    std::vector<Point> points;
-    bool any;
-    Box box;
-  };
-  const Row rows[] = {
-      {"nothing", {}, {}, false, {}},
-      {"one x", {seg(5, 1, 5, 3), seg(5, 2, 5, 6)}, {}, true, {5, 1, 5, 6}},
-      {"one point", {seg(3, 3, 3, 3)}, {Point(3, 3)}, true, {3, 3, 3, 3}},
-      {"a crossing outside", {seg(0, 0, 4, 4)}, {Point(-1, 9)}, true, {-1, 0, 4, 9}},
-  };
-  for (const Row& row : rows) {
-    ASSERT_NO_FATAL_FAILURE(drawOnly(row.segments, row.points));
-    Box box{};
-    EXPECT_EQ(drawingBounds(box), row.any) << row.name;
-    if (row.any) {
-      EXPECT_EQ(box, row.box) << row.name;
-    }
-  }
-  clearScene();
-}
-
-// Whether a box shows anything, which decides the first view: a segment
+// when they all share one x or lie at one point. And whether the box
+// (0, 0)-(10, 10) shows anything, which decides the first view: a segment
 // through it counts without an end inside, one beside it or past its
 // corner does not, and a crossing point counts only inside.
-TEST(Drawing, AnyFigureInTheBox) {
+TEST(Drawing, BoundsAndBoxesCoverEveryFigure) {
   struct Row {
     const char* name;
     std::vector<Segment> segments;
     std::vector<Point> points;
     bool any;
+    Box bounds;
+    bool inTheBox;
   };
   const Row rows[] = {
-      {"a segment across", {seg(-5, 5, 15, 5)}, {}, true},
-      {"a segment beside", {seg(-5, 11, 15, 11)}, {}, false},
-      {"a segment past the corner", {seg(-5, 6, 6, 17)}, {}, false},
-      {"a segment along the edge", {seg(10, -5, 10, 15)}, {}, true},
-      {"a segment parallel outside", {seg(11, 0, 11, 10)}, {}, false},
-      {"a point inside", {seg(20, 20, 30, 30)}, {Point(5, 5)}, true},
-      {"a point outside", {seg(20, 20, 30, 30)}, {Point(11, 5)}, false},
+      {"nothing", {}, {}, false, {}, false},
+      {"one x", {seg(5, 1, 5, 3), seg(5, 2, 5, 6)}, {}, true, {5, 1, 5, 6}, true},
+      {"one point", {seg(3, 3, 3, 3)}, {Point(3, 3)}, true, {3, 3, 3, 3}, true},
+      {"a crossing outside", {seg(0, 0, 4, 4)}, {Point(-1, 9)}, true, {-1, 0, 4, 9}, true},
+      {"a segment across", {seg(-5, 5, 15, 5)}, {}, true, {-5, 5, 15, 5}, true},
+      {"a segment beside", {seg(-5, 11, 15, 11)}, {}, true, {-5, 11, 15, 11}, false},
+      {"a segment past the corner", {seg(-5, 6, 6, 17)}, {}, true, {-5, 6, 6, 17}, false},
+      {"a segment along the edge", {seg(10, -5, 10, 15)}, {}, true, {10, -5, 10, 15}, true},
+      {"a segment parallel outside", {seg(11, 0, 11, 10)}, {}, true, {11, 0, 11, 10}, false},
+      {"a point inside", {seg(20, 20, 30, 30)}, {Point(5, 5)}, true, {5, 5, 30, 30}, true},
+      {"a point outside", {seg(20, 20, 30, 30)}, {Point(11, 5)}, true, {11, 5, 30, 30}, false},
   };
-  const Box box{0, 0, 10, 10};
   for (const Row& row : rows) {
     ASSERT_NO_FATAL_FAILURE(drawOnly(row.segments, row.points));
-    EXPECT_EQ(anyFigureIn(box), row.any) << row.name;
+    Box bounds{};
+    EXPECT_EQ(drawingBounds(bounds), row.any) << row.name;
+    if (row.any) {
+      EXPECT_EQ(bounds, row.bounds) << row.name;
+    }
+    EXPECT_EQ(anyFigureIn({0, 0, 10, 10}), row.inTheBox) << row.name;
   }
   clearScene();
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "driver/memory.h"
@@ -73,24 +74,20 @@ TEST(Records, NumbersUseTheLibrarysFloatSyntax) {
 }
 
 // Each token as strtof reads it, bit for bit, or refused where strtof does
-// not take all of it: the plain decimals read apart from strtof at the
-// edges of that reading (19 digits, 2^53, a float halfway between two).
+// not take all of it, at the edges of the plain decimals' own reading: 19
+// and 20 digits, 18 after the point, 2^53, a float halfway between two.
 TEST(Records, TokensReadAsStrtofReadsThem) {
-  for (std::string token :
-       {"416.620", "-0.5", "5.", ".5", "-.5", ".", "-", "-0", "00012", "1.2.3", "1e5", "+1", "12a",
-        "9007199254740992", "9007199254740993", "1234567890123456789", "9999999999999999999",
-        "99999999999999999999", "-184467440737095516160", "0.00000000000000001",
-        "0.000000000000000001", "-0.00000000000000001", ".000000000000000003", "16777217",
-        "16777219", "3.4028236e38", "0.0000000000000000000000000000000000000117549435"}) {
+  std::istringstream tokens(
+      "-.5 . - 1.2.3 +1 9007199254740993 9999999999999999999 99999999999999999999 "
+      ".000000000000000003 16777217 3.4028236e38");
+  for (std::string token; tokens >> token;) {
     std::string copy = token + ' ';
     float read = -1;
     const bool taken = readFloat(copy.data(), copy.data() + token.size(), read);
     char* end = nullptr;
     const float expected = std::strtof(token.c_str(), &end);
     EXPECT_EQ(taken, end == token.c_str() + token.size() && std::isfinite(expected)) << token;
-    if (taken) {
-      EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << token;
-    }
+    EXPECT_TRUE(!taken || std::memcmp(&read, &expected, sizeof read) == 0) << token;
   }
 }
 

@@ -427,8 +427,8 @@ PairKeys everyMeetingPair(const std::vector<Segment>& segments) {
     screenPairs(firsts, i, segments[i], mayMeet.data());
     for (int j = 0; j < i; ++j) {
       Point crossing;
-      const int kind = mayMeet[j] ? intersectSegments(segments[j], segments[i], &crossing)
-                                  : int(NoIntersection);
+      const int kind =
+          mayMeet[j] ? intersectSegments(segments[j], segments[i], &crossing) : int(NoIntersection);
       if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
     }
   }
@@ -490,16 +490,13 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
   // its top cell's grid as coarse as the line is long, so that one of that
   // grid's cells holds the whole cluster, more than one thread takes at
   // once, and the other thread divides it further.
-  Family cluster{"a cluster that one cell holds whole", {}};
-  for (int k = 0; k < 17000; ++k) {
-    const float x = uniform(0.2f, 0.21f), y = uniform(0.2f, 0.21f), a = uniform(0, 6.2831853f);
-    cluster.segments.push_back(
-        seg(x, y, x + 0.0005f * std::cos(a), y + 0.0005f * std::sin(a)));
-  }
-  cluster.segments.push_back(seg(-50, -50, 50, 50));
-  for (int k = 0; k < 1000; ++k) {
-    const float x = uniform(0, 1e6f), y = uniform(0, 1e6f), a = uniform(0, 6.2831853f);
-    cluster.segments.push_back(seg(x, y, x + 100 * std::cos(a), y + 100 * std::sin(a)));
+  Family cluster{"a cluster that one cell holds whole", {seg(-50, -50, 50, 50)}};
+  for (int k = 0; k < 18000; ++k) {
+    const bool packed = k < 17000;  // the rest spread far apart
+    const float x = packed ? uniform(0.2f, 0.21f) : uniform(0, 1e6f);
+    const float y = packed ? uniform(0.2f, 0.21f) : uniform(0, 1e6f);
+    const float length = packed ? 0.0005f : 100, a = uniform(0, 6.2831853f);
+    cluster.segments.push_back(seg(x, y, x + length * std::cos(a), y + length * std::sin(a)));
   }
   families.push_back(cluster);
   Family points{"points, duplicates and long ones", {}};
