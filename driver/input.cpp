@@ -166,7 +166,7 @@ bool growSegments(SegmentArray& array, int by, std::uint64_t budget) {
     if (!grown) return false;
     array.items = static_cast<Segment*>(grown);
   } else if (bytes > array.mapped) {
-    const std::size_t size = (bytes + blockBytes - 1) & ~(blockBytes - 1);
+    const std::size_t size = wholeBlocks(bytes);
     void* grown = nullptr;
     if (array.mapped == 0) {
       grown = allocatePages(size);

@@ -189,7 +189,7 @@ bool readHalves(int fd, std::uint64_t size, std::uint64_t budget, Progress* prog
   const std::uint64_t bytes = capacity * sizeof(Segment);
   if (capacity > std::uint64_t(INT32_MAX) || bytes > budget) return false;
   SegmentArray& array = input.segments;
-  array.mapped = (bytes + blockBytes - 1) & ~(blockBytes - 1);
+  array.mapped = wholeBlocks(bytes);
   array.items = static_cast<Segment*>(allocatePages(bytes));
   if (!array.items) {
     array = SegmentArray{};

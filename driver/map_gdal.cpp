@@ -74,7 +74,7 @@ struct Reader {
     if (count > std::size_t(INT32_MAX)) return fail(MapOutcome::OutOfMemory, "");
     const std::size_t wanted =
         std::min(std::max(count, std::size_t(a.capacity) * 2), std::size_t(INT32_MAX));
-    const std::size_t size = (wanted * sizeof(Segment) + blockBytes - 1) & ~(blockBytes - 1);
+    const std::size_t size = wholeBlocks(wanted * sizeof(Segment));
     void* grown = a.mapped ? mremap(a.items, a.mapped, size, MREMAP_MAYMOVE) : allocatePages(size);
     if (!grown || grown == MAP_FAILED) return fail(MapOutcome::OutOfMemory, "");
     a.items = static_cast<Segment*>(grown);
@@ -365,8 +365,7 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
   input.segments = reader.input.segments;
   reader.input.segments = SegmentArray{};
   SegmentArray& a = input.segments;
-  const std::size_t used =
-      (std::size_t(a.count) * sizeof(Segment) + blockBytes - 1) & ~(blockBytes - 1);
+  const std::size_t used = wholeBlocks(std::size_t(a.count) * sizeof(Segment));
   if (a.mapped > used) {
     munmap(reinterpret_cast<char*>(a.items) + used, a.mapped - used);
     a.mapped = used;

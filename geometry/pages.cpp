@@ -4,14 +4,6 @@
 
 #include <cstdint>
 
-namespace {
-
-std::size_t wholeBlocks(std::size_t bytes) {
-  return (bytes + blockBytes - 1) & ~(blockBytes - 1);
-}
-
-}  // namespace
-
 void* allocatePages(std::size_t bytes) {
   // Map one block more and trim both ends, so the mapping starts on a block
   // boundary.

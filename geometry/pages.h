@@ -12,6 +12,10 @@
 
 inline constexpr std::size_t blockBytes = std::size_t(2) << 20;
 
+inline std::size_t wholeBlocks(std::size_t bytes) {
+  return (bytes + blockBytes - 1) & ~(blockBytes - 1);
+}
+
 // `bytes` rounded up to whole blocks, zeroed and aligned to a block, or
 // nullptr.
 void* allocatePages(std::size_t bytes);
