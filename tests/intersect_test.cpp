@@ -486,10 +486,8 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
     }
     families.push_back(scaled);
   }
-  // A cluster too dense to divide at first: a long line through it makes
-  // its top cell's grid as coarse as the line is long, so that one of that
-  // grid's cells holds the whole cluster, more than one thread takes at
-  // once, and the other thread divides it further.
+  // A long line makes its top cell's grid coarse: one cell of it holds the
+  // whole cluster, more than one thread takes, and the other divides it.
   Family cluster{"a cluster that one cell holds whole", {seg(-50, -50, 50, 50)}};
   for (int k = 0; k < 18000; ++k) {
     const bool packed = k < 17000;  // the rest spread far apart
