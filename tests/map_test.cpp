@@ -269,6 +269,15 @@ TEST(MapLayers, BadLayersAreRefused) {
   EXPECT_EQ(badBatch.out, "");
   EXPECT_NE(badBatch.err.find("sloj layer, objekat 1: teme 1 (nan, 1)"), std::string::npos)
       << badBatch.err;
+  // A layer that cannot take its place leaves nothing behind, not even in
+  // the program's own work folder.
+  TempDir taken;
+  taken.write("layer.geojson", good);
+  outputOf(taken.path, "mkdir out.geojson");
+  const RunResult blocked = runOnLayer(taken, "geojson", {"--crossings", "out.geojson"});
+  EXPECT_EQ(blocked.status, 3);
+  EXPECT_EQ(outputOf(taken.path, "ls -A . out.geojson"),
+            ".:\nlayer.geojson\nout.geojson\n\nout.geojson:\n");
   TempDir text;
   text.write("test.txt", "0 0 1 1 1 0 0 1\n");
   const RunResult refused =
