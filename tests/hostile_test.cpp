@@ -286,6 +286,11 @@ TEST(Output, StopSignalsEndTheRunInEveryPhase) {
     const long long term = 1ll << (SIGTERM - 1);
     ASSERT_TRUE(waitUntil(
         program, [&] { return (procNumber(program.pid, "status", "SigCgt:", 16) & term) != 0; }));
+    // Past one whole wait for input: the signal comes while nothing does.
+    const char* const slept = "voluntary_ctxt_switches:";
+    const long long before = procNumber(program.pid, "status", slept);
+    ASSERT_TRUE(
+        waitUntil(program, [&] { return procNumber(program.pid, "status", slept) >= before + 2; }));
     kill(program.pid, SIGTERM);
     const RunResult r = finishProgram(program);
     EXPECT_EQ(r.status, 128 + SIGTERM) << "reading";
