@@ -7,6 +7,8 @@
 #include <limits>
 #include <utility>
 
+#include "exact.h"
+
 namespace {
 
 // The float nearest to 1e-5. The tolerance is relative: each comparison below
@@ -73,6 +75,32 @@ inline bool sharesEndPoint(Point a, Point b, Point c, Point e) {
   return ac | ae | bc | be;
 }
 
+// Whether the two segments meet, by exact orientation tests: each one's
+// ends lie on opposite sides of the other's line, or on it.
+bool meetsTruly(const Segment& first, const Segment& second) {
+  return meetExactly(preciseOf(first), preciseOf(second)).kind != NoIntersection;
+}
+
+// Whether an end of the shorter segment lies farther from the longer one's
+// line than the shorter one is long; in double, from the float ends.
+bool fartherThanItsLength(const Segment& first, const Segment& second) {
+  const auto lengthSquared = [](const Segment& s) {
+    const double x = double{s.B.x} - s.A.x, y = double{s.B.y} - s.A.y;
+    return x * x + y * y;
+  };
+  const bool firstLonger = lengthSquared(first) >= lengthSquared(second);
+  const Segment& longer = firstLonger ? first : second;
+  const Segment& shorter = firstLonger ? second : first;
+  const double lx = double{longer.B.x} - longer.A.x, ly = double{longer.B.y} - longer.A.y;
+  // |L x (P - L.A)| / |L| is P's distance from the longer one's line.
+  const double bound = lengthSquared(shorter) * (lx * lx + ly * ly);
+  for (const Point p : {shorter.A, shorter.B}) {
+    const double cross = lx * (double{p.y} - longer.A.y) - ly * (double{p.x} - longer.A.x);
+    if (cross * cross > bound) return true;
+  }
+  return false;
+}
+
 // The rules on coordinates whose products stay within float range. Clears
 // `faithful` when a product sank below the normal floats.
 int classify(const Segment& first, const Segment& second, Point* crossing, bool& faithful) {
@@ -99,8 +127,13 @@ int classify(const Segment& first, const Segment& second, Point* crossing, bool&
 
   // Parallel: distinct lines unless second.A lies within the same angle of
   // first's direction, seen from first.A.
+  const bool points = samePosition(first.A, first.B) || samePosition(second.A, second.B);
   if (double{cDR} * double{cDR} > double{eps} * (dx * dx + dy * dy) * double{lenR2}) {
-    return NoIntersection;
+    // Seen from first.A, a segment nearly parallel to first can lie off its
+    // line and still cross it at a flat angle, or end on it: such segments
+    // do meet, and being parallel within the tolerance, they lie on one
+    // line. Points keep their own rule.
+    return !points && meetsTruly(first, second) ? Overlap : NoIntersection;
   }
 
   // A zero-length first segment always arrives here, its direction being
@@ -113,6 +146,12 @@ int classify(const Segment& first, const Segment& second, Point* crossing, bool&
     }
     return classify(second, first, crossing, faithful);
   }
+
+  // The angle the line test allows, seen from first.A, grows into a distance
+  // with the distance between the starts: a short segment far along a long
+  // one's line may lie beside it by more than its own length, which is no
+  // longer on one line with it.
+  if (!points && fartherThanItsLength(first, second)) return NoIntersection;
 
   // Collinear: compare the projections on the axis along which first runs
   // further. A steep first segment has little or no extent in x, where

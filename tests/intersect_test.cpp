@@ -141,15 +141,72 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"two points, one x apart", seg(1, 1, 1, 1), seg(2, 1, 2, 1), NoIntersection, {}, true},
         Case{"two points, zeros of both signs", seg(0, -0.0f, -0.0f, 0), seg(0, 0, 0, 0), Overlap},
         // sin^2 of the angle against eps = 1e-5: 0.1 degrees is parallel,
-        // 0.3 degrees is not. Both cross at (50, 0) on a flat X.
-        Case{"flat X at 0.1 degrees counts as parallel", seg(0, 0, 100, 0),
-             seg(0, -0.0872665f, 100, 0.0872665f), NoIntersection},
+        // 0.3 degrees is not. Both cross at (50, 0) on a flat X: parallel
+        // segments that truly cross lie on one line.
+        Case{"flat X at 0.1 degrees counts as parallel",
+             seg(0, 0, 100, 0),
+             seg(0, -0.0872665f, 100, 0.0872665f),
+             Overlap,
+             {},
+             true},
         Case{"0.1 degrees from a shared start is collinear", seg(0, 0, 100, 0),
              seg(0, 0, 100, 0.174533f), Overlap},
         Case{"0.3 degrees apart crosses", seg(0, 0, 100, 0), seg(0, -0.261799f, 100, 0.261799f),
              PointIntersection, Point(50, 0)},
         Case{"near-parallel on a distinct line", seg(0, 0, 100, 0), seg(0, 1, 100, 1.0872665f),
              NoIntersection},
+        // Seen from first.A, the tolerance's angle grows into a distance:
+        // a short piece beside a long one's line by more than its own length
+        // is not on that line; nearer than that, it still is.
+        Case{"short piece 2 beside a line of 1000",
+             seg(0, 0, 1000, 0),
+             seg(900, 2, 901, 2),
+             NoIntersection,
+             {},
+             true},
+        Case{"short piece 0.5 beside a line of 1000",
+             seg(0, 0, 1000, 0),
+             seg(900, 0.5f, 901, 0.5f),
+             Overlap,
+             {},
+             true},
+        Case{"piece of 1 beside a line of 300, 2 apart",
+             seg(0, 0, 300, 0),
+             seg(100, 2, 101, 2),
+             NoIntersection,
+             {},
+             true},
+        // Parallel within the tolerance and meeting exactly: one line.
+        Case{"a V of 0.1 degrees sharing its B ends",
+             seg(0, 0, 1000, 0),
+             seg(0, 1.745f, 1000, 0),
+             Overlap,
+             {},
+             true},
+        Case{"a V sharing first.B and second.A",
+             seg(0, 0, 1000, 0),
+             seg(1000, 0, 0, 1.745f),
+             Overlap,
+             {},
+             true},
+        Case{"flat crossing with starts 0.01 apart",
+             seg(0, 0, 1000, 0),
+             seg(0, 0.01f, 1000, -1.735f),
+             Overlap,
+             {},
+             true},
+        Case{"ends exactly on the other, 0.06 degrees",
+             seg(0, 0, 1000, 0),
+             seg(0, 0.5f, 500, 0),
+             Overlap,
+             {},
+             true},
+        Case{"flat, ending short of the line",
+             seg(0, 0, 1000, 0),
+             seg(0, 0.5f, 200, 0.151f),
+             NoIntersection,
+             {},
+             true},
         // The tolerance is relative: the same shapes at any scale agree,
         // also where the products would leave the float range.
         Case{"tiny crossing", seg(0, 0, 4e-6f, 4e-6f), seg(0, 4e-6f, 4e-6f, 0), PointIntersection,
@@ -497,6 +554,20 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
     cluster.segments.push_back(seg(x, y, x + length * std::cos(a), y + length * std::sin(a)));
   }
   families.push_back(cluster);
+  // Long lines exactly vertical or horizontal, traced through the cells they
+  // cross, whose rows and columns are taken from both ends.
+  Family axes{"long vertical and horizontal lines over short ones", {}};
+  for (int k = 0; k < 6000; ++k) {
+    if (k % 50 == 0) {
+      const float at = uniform(0, 100);
+      axes.segments.push_back(k % 100 ? seg(at, uniform(60, 100), at, uniform(0, 40))
+                                      : seg(uniform(60, 100), at, uniform(0, 40), at));
+    } else {
+      const float x = uniform(0, 100), y = uniform(0, 100), a = uniform(0, 6.2831853f);
+      axes.segments.push_back(seg(x, y, x + std::cos(a), y + std::sin(a)));
+    }
+  }
+  families.push_back(axes);
   Family points{"points, duplicates and long ones", {}};
   for (int k = 0; k < 200; ++k) {
     const float x = float(int(uniform(0, 8))), y = float(int(uniform(0, 8)));
