@@ -168,7 +168,7 @@ Input readInput(const Options& options, int& status) {
 MapOutcome readMap(const Options& options, Input& input, int& status) {
   catchStopSignals();
   const std::uint64_t available = availableMemory();
-  MapInput read = readMapLayers(options.file, options.layer);
+  MapInput read = readMapLayers(options.file, options.layer, !options.tolerance);
   if (stopSignal() && read.outcome != MapOutcome::Stopped) {
     releaseSegments(read.segments);
     read.outcome = MapOutcome::Stopped;
@@ -315,12 +315,15 @@ int main(int argc, char** argv) {
   const bool window = options.window && options.png.empty();
   const bool inspected = window && displayAnswers(toolkitArgc, options.toolkitArgs.data());
   const bool crossings = !options.crossings.empty();
+  // A map is judged exactly, on its coordinates as read, unless the
+  // tolerance is asked for; text by the exercise's rules, unless exactly.
+  const bool exact = isMap ? !options.tolerance : options.exact;
+  const PairRules rules{.exact = exact, .precise = exact && isMap ? map.precise.items : nullptr};
   const LoopOptions loop{.fillScene = options.window,
                          .meetingOnly = meetingOnly,
                          .progress = &progress,
                          .meetings = inspected || crossings ? &meetings : nullptr,
-                         .map = isMap,
-                         .touches = options.touches,
+                         .judging = {.rules = rules, .map = isMap, .touches = options.touches},
                          .origins = isMap && options.csv};
   const LoopOutcome outcome = reportPairs(input.segments, report, loop);
   endProgress(progress);
@@ -341,8 +344,8 @@ int main(int argc, char** argv) {
     return outcome == LoopOutcome::OutOfMemory ? failOutOfMemory() : failToWrite(report.error);
   }
   if (crossings) {
-    const std::string error = writeCrossingsLayer(options.crossings, input.segments.items,
-                                                  meetings.data(), meetings.size());
+    const std::string error =
+        writeCrossings(options.crossings, input.segments.items, loop, meetings);
     if (stopSignal()) {
       releaseSegments(input.segments);
       return 128 + stopSignal();
@@ -366,7 +369,8 @@ int main(int argc, char** argv) {
   if (window) startToolkit(toolkitArgc, options.toolkitArgs.data());
   if (window && !inspected && !crossings) {
     if (findMeetingPairs(input.segments.items, input.segments.count, meetings,
-                         {.stopped = stopAsked, .evenIfDense = true}) != PairSearch::Found) {
+                         {.stopped = stopAsked, .evenIfDense = true, .rules = rules}) !=
+        PairSearch::Found) {
       releaseSegments(input.segments);
       return stopSignal() ? 128 + stopSignal() : failOutOfMemory();
     }

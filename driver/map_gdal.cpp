@@ -25,9 +25,7 @@
 #include <new>
 #include <vector>
 
-#include "geometry/intersect.h"
 #include "geometry/pages.h"
-#include "geometry/pair_finder.h"
 
 namespace {
 
@@ -54,11 +52,27 @@ struct Reader {
   MapInput input;
   std::vector<MapPart> parts;
   std::vector<std::uint32_t> partOf, vertexOf;
+  bool exact = false;  // keep the coordinates as read, in `precise`
+  PagedArray<PreciseSegment> precise;
   std::uint32_t layerIndex = 0;
   std::string layerName;
   long long skipped = 0;  // points and empty geometries
   double worstLoss = 0;   // the largest rounding of a coordinate to float
   double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+  // In a layer of longitudes and latitudes, which coordinate is the
+  // longitude (0 for x, 1 for y, -1 for a layer of other units), how many
+  // of its segments span more than half the globe, and the longitudes'
+  // range: a layer said to be in degrees whose coordinates lie beyond 180
+  // is not (a GeoJSON takes degrees for granted).
+  int longitude = -1;
+  long long layerAcross = 0, acrossTheGlobe = 0;
+  double lowestLongitude = INFINITY, highestLongitude = -INFINITY;
+
+  void endLayer() {
+    if (lowestLongitude >= -180 && highestLongitude <= 180) acrossTheGlobe += layerAcross;
+    layerAcross = 0;
+    lowestLongitude = INFINITY, highestLongitude = -INFINITY;
+  }
 
   bool fail(MapOutcome outcome, const std::string& message) {
     input.outcome = outcome;
@@ -96,6 +110,7 @@ struct Reader {
     const std::uint32_t first = std::uint32_t(input.segments.count);
     bool any = false;
     Point previous, start;
+    double previousX = 0, previousY = 0, startX = 0, startY = 0;
     int kept = 0;  // the index of the last vertex kept
     for (int k = 0; k < n; ++k) {
       const double x = curve.getX(k), y = curve.getY(k);
@@ -113,10 +128,23 @@ struct Reader {
       minY = std::min(minY, y), maxY = std::max(maxY, y);
       if (k == 0) {
         previous = start = p;
+        previousX = startX = x, previousY = startY = y;
         continue;
       }
-      if (p.x == previous.x && p.y == previous.y) continue;  // a repeated vertex
+      // A repeated vertex: as read where judged exactly, else as floats.
+      if (exact ? x == previousX && y == previousY : p.x == previous.x && p.y == previous.y) {
+        continue;
+      }
       if (!add(Segment(previous, p))) return false;
+      if (exact && !precise.push({previousX, previousY, x, y})) {
+        return fail(MapOutcome::OutOfMemory, "");
+      }
+      if (longitude >= 0) {
+        const double lon = longitude == 0 ? x : y, from = longitude == 0 ? previousX : previousY;
+        lowestLongitude = std::min({lowestLongitude, lon, from});
+        highestLongitude = std::max({highestLongitude, lon, from});
+        if (std::fabs(lon - from) > 180) ++layerAcross;
+      }
       try {
         partOf.push_back(std::uint32_t(parts.size()));
         vertexOf.push_back(std::uint32_t(kept));
@@ -124,13 +152,16 @@ struct Reader {
         return fail(MapOutcome::OutOfMemory, "");
       }
       previous = p;
+      previousX = x, previousY = y;
       kept = k;
       any = true;
     }
     if (!any) return true;
+    const bool closed = exact ? previousX == startX && previousY == startY
+                              : previous.x == start.x && previous.y == start.y;
     try {
       parts.push_back({fid, first, std::uint32_t(input.segments.count - 1), number,
-                       std::uint16_t(layerIndex), previous.x == start.x && previous.y == start.y});
+                       std::uint16_t(layerIndex), closed});
     } catch (const std::bad_alloc&) {
       return fail(MapOutcome::OutOfMemory, "");
     }
@@ -291,6 +322,20 @@ struct Reader {
   }
 };
 
+// Which coordinate of the layer's data is the longitude: 0 for x, 1 for y,
+// -1 where its coordinates are not longitudes and latitudes.
+int longitudeAxis(const OGRSpatialReference* srs) {
+  if (!srs || !srs->IsGeographic()) return -1;
+  // The reference's own axes are latitude first where its authority says so;
+  // the data may give them in another order.
+  const int longitudeInReference = srs->EPSGTreatsAsLatLong() ? 2 : 1;
+  const std::vector<int>& mapping = srs->GetDataAxisToSRSAxisMapping();
+  for (std::size_t axis = 0; axis < mapping.size() && axis < 2; ++axis) {
+    if (std::abs(mapping[axis]) == longitudeInReference) return int(axis);
+  }
+  return 0;
+}
+
 // One layer into `reader`, which holds what the layers before it gave.
 bool readLayer(GDALDataset& dataset, OGRLayer& l, Reader& reader) {
   reader.layerName = l.GetName();
@@ -299,19 +344,23 @@ bool readLayer(GDALDataset& dataset, OGRLayer& l, Reader& reader) {
   } catch (const std::bad_alloc&) {
     return reader.fail(MapOutcome::OutOfMemory, "");
   }
-  if (layers->spatialReference.empty() && l.GetSpatialRef()) {
+  const OGRSpatialReference* srs = l.GetSpatialRef();
+  if (layers->spatialReference.empty() && srs) {
     char* wkt = nullptr;
-    if (l.GetSpatialRef()->exportToWkt(&wkt) == OGRERR_NONE && wkt) layers->spatialReference = wkt;
+    if (srs->exportToWkt(&wkt) == OGRERR_NONE && wkt) layers->spatialReference = wkt;
     CPLFree(wkt);
   }
+  reader.longitude = longitudeAxis(srs);
   reader.reserve(l.GetFeatureCount(FALSE));  // -1 where counting would read the layer
-  return reader.features(l, std::strcmp(dataset.GetDriverName(), "GPKG") == 0);
+  const bool read = reader.features(l, std::strcmp(dataset.GetDriverName(), "GPKG") == 0);
+  reader.endLayer();
+  return read;
 }
 
 }  // namespace
 
-MapInput readWithGdal(const std::string& path, const std::string& layerName, MapLayers& into,
-                      bool (*stop)()) {
+MapInput readWithGdal(const std::string& path, const std::string& layerName, bool exact,
+                      MapLayers& into, bool (*stop)()) {
   layers = &into;
   stopped = stop;
   MapInput input;
@@ -326,6 +375,7 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
   *layers = MapLayers{};
   layers->active = true;
   Reader reader;
+  reader.exact = exact;
   CPLPushErrorHandler(CPLQuietErrorHandler);
   bool read = true;
   if (!layerName.empty()) {
@@ -355,11 +405,22 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
   }
   // What a float cannot hold, against the size of the map: a loss of more
   // than 1e-7 of its width or height moves vertices visibly at full zoom.
+  // Judged exactly, the answers keep the coordinates as read; only the
+  // picture is rounded.
   const double extent = std::max(reader.maxX - reader.minX, reader.maxY - reader.minY);
-  if (extent > 0 && reader.worstLoss > 1e-7 * extent) {
+  if (!exact && extent > 0 && reader.worstLoss > 1e-7 * extent) {
     std::fprintf(stderr,
                  "Upozorenje! Koordinate su zaokruzene na float: do %g, %.2g sirine mape.\n",
                  reader.worstLoss, reader.worstLoss / extent);
+  }
+  // A line cut at +-180 degrees and joined the long way round runs across
+  // the whole map in these coordinates, meeting everything at its latitude.
+  if (reader.acrossTheGlobe > 0) {
+    std::fprintf(stderr,
+                 "Upozorenje! %lld duzi obuhvata vise od 180 stepeni geografske duzine (linije "
+                 "presecene na 180. meridijanu?): u ovim koordinatama idu preko cele mape i "
+                 "seku sve sto lezi na njihovoj sirini.\n",
+                 reader.acrossTheGlobe);
   }
   // What was read, in arrays of its size: the pair search needs the room.
   input.segments = reader.input.segments;
@@ -371,6 +432,7 @@ MapInput readWithGdal(const std::string& path, const std::string& layerName, Map
     a.mapped = used;
     a.capacity = int(std::min(used / sizeof(Segment), std::size_t(INT32_MAX)));
   }
+  layers->precise = std::move(reader.precise);
   layers->parts = std::move(reader.parts);
   layers->partOf = std::move(reader.partOf);
   layers->vertexOf = std::move(reader.vertexOf);
@@ -400,23 +462,6 @@ const char* driverFor(const std::string& path) {
   return nullptr;
 }
 
-// The stretch of `earlier` that `later` covers, two collinear segments
-// that overlap: its ends are end points of either, the extremes of the
-// shared extent along the axis the earlier one runs further on.
-void coveredStretch(const Segment& earlier, const Segment& later, Point& from, Point& to) {
-  const bool alongY = std::fabs(earlier.B.x - earlier.A.x) < std::fabs(earlier.B.y - earlier.A.y);
-  const auto along = [alongY](Point p) { return alongY ? p.y : p.x; };
-  const float lo = std::max(std::min(along(earlier.A), along(earlier.B)),
-                            std::min(along(later.A), along(later.B)));
-  const float hi = std::min(std::max(along(earlier.A), along(earlier.B)),
-                            std::max(along(later.A), along(later.B)));
-  from = to = earlier.A;
-  for (const Point& p : {later.B, later.A, earlier.B, earlier.A}) {
-    if (along(p) == lo) from = p;
-    if (along(p) == hi) to = p;
-  }
-}
-
 // Removes a folder and what is in it (one level: what a driver wrote).
 void removeFolder(const std::string& folder) {
   if (DIR* d = opendir(folder.c_str())) {
@@ -434,12 +479,11 @@ std::int64_t fidOf(int k) {
   return layers->parts[layers->partOf[std::size_t(k)]].fid;
 }
 
-// The two layers into `dataset`: points where the pairs cross, lines where
-// they overlap; in one layer with a `result` field where the format holds
-// one layer a file.
+// The two layers into `dataset`: points where the lines cross or touch,
+// lines where they overlap; in one layer with a `result` field where the
+// format holds one layer a file.
 std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& pointsName,
-                        const std::string& linesName, char** layerOptions, const Segment* segments,
-                        const std::uint64_t* pairs, std::size_t count) {
+                        const std::string& linesName, char** layerOptions, CrossingSource source) {
   OGRSpatialReference reference;
   OGRSpatialReference* srs = nullptr;
   if (!layers->spatialReference.empty() &&
@@ -459,14 +503,17 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
       if (layer->CreateField(&defn) != OGRERR_NONE) return nullptr;
     }
     OGRFieldDefn result("result", OFTString);
-    if (layer->CreateField(&result) != OGRERR_NONE) return nullptr;
+    OGRFieldDefn shared("shared_vertex", OFTInteger);
+    if (layer->CreateField(&result) != OGRERR_NONE || layer->CreateField(&shared) != OGRERR_NONE) {
+      return nullptr;
+    }
     return layer;
   };
   OGRLayer* points = makeLayer(pointsName, oneLayer ? wkbUnknown : wkbPoint);
   OGRLayer* lines = oneLayer ? points : makeLayer(linesName, wkbLineString);
   if (!points || !lines) return CPLGetLastErrorMsg();
   const bool transaction = dataset.StartTransaction() == OGRERR_NONE;
-  // One feature for each layer, filled anew for every pair: fields by
+  // One feature for each layer, filled anew for every record: fields by
   // index, the geometry changed in place.
   OGRFeature crossingFeature(points->GetLayerDefn()), overlapFeature(lines->GetLayerDefn());
   auto* point = new OGRPoint(0, 0);
@@ -474,28 +521,30 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
   auto* stretch = new OGRLineString;
   stretch->setNumPoints(2);
   overlapFeature.SetGeometryDirectly(stretch);
-  for (std::size_t k = 0; k < count; ++k) {
+  CrossingRecord record;
+  for (std::size_t k = 0;; ++k) {
     if ((k & 0xFFFF) == 0 && stopped()) return "prekinuto";
-    const int j = earlierOf(pairs[k]), i = laterOf(pairs[k]);
-    Point crossing(0, 0);
-    const int kind = intersectSegments(segments[j], segments[i], &crossing);
-    OGRFeature& feature = kind == PointIntersection ? crossingFeature : overlapFeature;
+    const int next = source.next(source.context, record);
+    if (next == 0) break;
+    if (next < 0) return std::strerror(ENOMEM);
+    const bool overlap = record.kind == Overlap;
+    OGRFeature& feature = overlap ? overlapFeature : crossingFeature;
     feature.SetFID(OGRNullFID);
-    feature.SetField(0, j);
-    feature.SetField(1, i);
-    feature.SetField(2, GIntBig(fidOf(j)));
-    feature.SetField(3, GIntBig(fidOf(i)));
-    feature.SetField(4, kind == PointIntersection ? "cross" : "overlap");
-    if (kind == PointIntersection) {
-      point->setX(crossing.x);
-      point->setY(crossing.y);
+    feature.SetField(0, record.first);
+    feature.SetField(1, record.second);
+    feature.SetField(2, GIntBig(fidOf(record.first)));
+    feature.SetField(3, GIntBig(fidOf(record.second)));
+    feature.SetField(4, overlap ? "overlap" : record.kind == Touch ? "touch" : "cross");
+    if (overlap) {
+      feature.SetFieldNull(5);
+      stretch->setPoint(0, record.x0, record.y0);
+      stretch->setPoint(1, record.x1, record.y1);
     } else {
-      Point from, to;
-      coveredStretch(segments[j], segments[i], from, to);
-      stretch->setPoint(0, from.x, from.y);
-      stretch->setPoint(1, to.x, to.y);
+      feature.SetField(5, record.sharedVertex ? 1 : 0);
+      point->setX(record.x0);
+      point->setY(record.y0);
     }
-    OGRLayer* layer = kind == PointIntersection ? points : lines;
+    OGRLayer* layer = overlap ? lines : points;
     if (layer->CreateFeature(&feature) != OGRERR_NONE) return CPLGetLastErrorMsg();
   }
   if (transaction && dataset.CommitTransaction() != OGRERR_NONE) return CPLGetLastErrorMsg();
@@ -504,8 +553,7 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
 
 }  // namespace
 
-std::string writeWithGdal(const std::string& path, const Segment* segments,
-                          const std::uint64_t* pairs, std::size_t count, MapLayers& from,
+std::string writeWithGdal(const std::string& path, CrossingSource source, MapLayers& from,
                           bool (*stop)()) {
   layers = &from;
   stopped = stop;
@@ -541,12 +589,9 @@ std::string writeWithGdal(const std::string& path, const Segment* segments,
   if (!dataset) {
     error = CPLGetLastErrorMsg();
   } else {
-    error = shapefile ? writeLayers(*dataset, false, stem, stem + "_overlaps", layerOptions,
-                                    segments, pairs, count)
-            : multiple
-                ? writeLayers(*dataset, false, "crossings", "overlaps", layerOptions, segments,
-                              pairs, count)
-                : writeLayers(*dataset, true, stem, stem, layerOptions, segments, pairs, count);
+    error = shapefile ? writeLayers(*dataset, false, stem, stem + "_overlaps", layerOptions, source)
+            : multiple ? writeLayers(*dataset, false, "crossings", "overlaps", layerOptions, source)
+                       : writeLayers(*dataset, true, stem, stem, layerOptions, source);
     // Closing writes what the driver held back.
     GDALClose(dataset);
     if (error.empty() && CPLGetLastErrorType() >= CE_Failure) error = CPLGetLastErrorMsg();

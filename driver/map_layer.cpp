@@ -79,14 +79,14 @@ const MapModule* mapModule(std::string& why) {
 
 }  // namespace
 
-MapInput readMapLayers(const std::string& path, const std::string& layer) {
+MapInput readMapLayers(const std::string& path, const std::string& layer, bool exact) {
   MapInput input;
   const bool asked = namedAsMap(path) || !layer.empty();
   if (path == "-" || (!asked && startsWithNumbers(path))) return input;
   std::string why;
   const MapModule* module = mapModule(why);
   if (module) {
-    input = module->read(path, layer, map, stopAsked);
+    input = module->read(path, layer, exact, map, stopAsked);
     why = input.message;
   }
   if (input.outcome == MapOutcome::NotAMap && asked) {
@@ -96,11 +96,10 @@ MapInput readMapLayers(const std::string& path, const std::string& layer) {
   return input;
 }
 
-std::string writeCrossingsLayer(const std::string& path, const Segment* segments,
-                                const std::uint64_t* pairs, std::size_t count) {
+std::string writeCrossingsLayer(const std::string& path, CrossingSource source) {
   std::string why;
   const MapModule* module = mapModule(why);
-  return module ? module->write(path, segments, pairs, count, map, stopAsked) : why;
+  return module ? module->write(path, source, map, stopAsked) : why;
 }
 
 bool namedAsMap(const std::string& path) {
@@ -120,6 +119,16 @@ bool isJoint(int j, int i) {
   const MapPart& part = map.parts[p];
   return i == j + 1 || (part.closed && std::uint32_t(j) == part.firstSegment &&
                         std::uint32_t(i) == part.lastSegment);
+}
+
+bool insideItsLine(int k, bool atB) {
+  const MapPart& part = map.parts[map.partOf[std::size_t(k)]];
+  if (part.closed) return true;
+  return atB ? std::uint32_t(k) != part.lastSegment : std::uint32_t(k) != part.firstSegment;
+}
+
+std::uint32_t partOfSegment(int k) {
+  return map.partOf[std::size_t(k)];
 }
 
 namespace {

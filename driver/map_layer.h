@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "geometry/exact.h"
+#include "geometry/pages.h"
 #include "input.h"
 
 // One part of a feature's geometry: a line string, or a polygon's ring.
@@ -27,6 +29,9 @@ struct MapLayers {
   std::vector<std::uint32_t> partOf;    // for every segment
   std::vector<std::uint32_t> vertexOf;  // its first vertex's index in its part
   std::string spatialReference;         // of the first layer read, as WKT
+  // The segments as read, for exact judgement: doubles, of which the
+  // segments are the float roundings. Empty where the tolerance judges.
+  PagedArray<PreciseSegment> precise;
 };
 
 extern MapLayers map;
@@ -49,11 +54,13 @@ struct MapInput {
 
 // Reads every LineString, MultiLineString, Polygon and MultiPolygon ring of
 // the file's layers (only `layer`, if not empty), in feature order, part by
-// part, into segments between consecutive vertices, and fills `map`. A
-// vertex that repeats the one before it, as floats, is dropped. Warnings
-// (skipped geometries, coordinates a float cannot hold) go to standard
-// error. A plain text file of numbers is NotAMap.
-MapInput readMapLayers(const std::string& path, const std::string& layer);
+// part, into segments between consecutive vertices, and fills `map`. With
+// `exact`, the coordinates are kept as read in map.precise, and a vertex
+// that repeats the one before it is dropped; without, one that repeats it
+// as floats. Warnings (skipped geometries, coordinates a float cannot hold,
+// lines across the antimeridian) go to standard error. A plain text file of
+// numbers is NotAMap.
+MapInput readMapLayers(const std::string& path, const std::string& layer, bool exact);
 
 // The extension of `path` from its last dot, in lower case ("" without a
 // dot), as the map formats are known by.
@@ -73,6 +80,14 @@ bool namedAsMap(const std::string& path);
 // the start of the other by construction.
 bool isJoint(int j, int i);
 
+// Whether end A (or with `atB`, end B) of segment k lies inside its line: a
+// vertex between two of its segments, or any vertex of a closed part. The
+// first and last vertex of an open part are the line's end points.
+bool insideItsLine(int k, bool atB);
+
+// The part (a line string, or a polygon's ring) segment k belongs to.
+std::uint32_t partOfSegment(int k);
+
 // ",layer,fid,part,vertex" of segment k, for the CSV report.
 void appendOrigin(std::string& out, int k);
 
@@ -80,21 +95,36 @@ void appendOrigin(std::string& out, int k);
 // caption.
 std::string describeOrigin(int k);
 
-// The crossing points and overlapping stretches of `pairs` (the meeting
-// pairs, in report order) as a layer in the format `path`'s extension
+// One feature of the crossings layer: where two lines cross, touch or
+// overlap.
+struct CrossingRecord {
+  int first = 0, second = 0;     // the segments, by number
+  int kind = PointIntersection;  // PointIntersection (they cross), Touch or Overlap
+  double x0 = 0, y0 = 0;         // the point, or one end of the shared stretch
+  double x1 = 0, y1 = 0;         // the stretch's other end
+  bool sharedVertex = false;     // the point is a vertex of both lines
+};
+
+// Where the records come from, one at a time: next() fills `record` and
+// returns 1, or returns 0 at the end, -1 where memory ran out.
+struct CrossingSource {
+  int (*next)(void* context, CrossingRecord& record);
+  void* context;
+};
+
+// The crossings from `source` as a layer in the format `path`'s extension
 // names, written whole or not at all. An empty string when written;
 // otherwise what went wrong.
-std::string writeCrossingsLayer(const std::string& path, const Segment* segments,
-                                const std::uint64_t* pairs, std::size_t count);
+std::string writeCrossingsLayer(const std::string& path, CrossingSource source);
 
 // The map module (libsegments_map.so beside the program, built with GDAL):
 // what readMapLayers and writeCrossingsLayer call once it is loaded. `read`
 // gives NotAMap, with GDAL's reason in `message`, for a file GDAL cannot
 // open or that holds no geometry.
 struct MapModule {
-  MapInput (*read)(const std::string& path, const std::string& layer, MapLayers& into,
+  MapInput (*read)(const std::string& path, const std::string& layer, bool exact, MapLayers& into,
                    bool (*stopped)());
-  std::string (*write)(const std::string& path, const Segment* segments, const std::uint64_t* pairs,
-                       std::size_t count, MapLayers& from, bool (*stopped)());
+  std::string (*write)(const std::string& path, CrossingSource source, MapLayers& from,
+                       bool (*stopped)());
 };
 extern "C" void segmentsMapModule(MapModule* module);

@@ -35,10 +35,13 @@ const char* const usageText =
     "\n"
     "Ulaz: brojevi razdvojeni belinama, po cetiri za svaku duz: x1 y1 x2 y2; ili mapa\n"
     "koju GDAL cita (GeoJSON, Shapefile, GeoPackage, FlatGeobuf, CSV sa WKT, ...): duzi su\n"
-    "delovi njenih linija i ivica poligona. Za mapu se ne ispisuju susedni delovi iste\n"
-    "linije koji se dodiruju u zajednickom temenu, ni (bez --touches) parovi koji se\n"
-    "dodiruju samo krajem; ispisuju se samo parovi koji se seku ili poklapaju, a uz\n"
-    "--csv i sloj, objekat, deo i teme obe duzi.\n"
+    "delovi njenih linija i ivica poligona. Mapa se sudi tacno, na koordinatama kakve\n"
+    "GDAL daje (double), kao u GIS alatima: linije se seku u tacki koja je unutar obe\n"
+    "(i u temenu usred linije), dodiruju se (\"se dodiruju\", u CSV-u touch) kad je tacka\n"
+    "kraj bar jedne linije, poklapaju se kad dele deo duzine. Ne ispisuju se susedni\n"
+    "delovi iste linije, ni (bez --touches) dodiri; ispisuju se samo parovi koji se seku\n"
+    "ili poklapaju, a uz --csv i sloj, objekat, deo i teme obe duzi i shared_vertex (1\n"
+    "kad je tacka teme obe linije). Tekst se sudi pravilima zadatka, sa tolerancijom.\n"
     "\n"
     "Opcije:\n"
     "  -m, --meeting-only\n"
@@ -51,6 +54,8 @@ const char* const usageText =
     "  --layer IME     iz mape samo sloj IME (bez nje svi slojevi redom)\n"
     "  --touches       iz mape i parovi koji se samo dodiruju krajem\n"
     "  --all-pairs     iz mape izvestaj o svakom paru (bez nje samo parovi koji se seku)\n"
+    "  --tolerance     mapa po pravilima zadatka, sa tolerancijom, umesto tacno\n"
+    "  --exact         tekst tacno, kao mapa (presecna tacka u CSV-u kao double)\n"
     "  --crossings PUTANJA\n"
     "                  presecne tacke i preklapanja mape kao sloj (.gpkg, .geojson, .shp,\n"
     "                  .fgb, .gml, .kml, .sqlite, .csv); presecne tacke u sloju\n"
@@ -120,6 +125,10 @@ Options parseOptions(int argc, char** argv) {
       options.allPairs = true;
     } else if (arg == "--touches") {
       options.touches = true;
+    } else if (arg == "--exact") {
+      options.exact = true;
+    } else if (arg == "--tolerance") {
+      options.tolerance = true;
     } else if (std::string* value = valueOf(options, arg.substr(0, arg.find('=')));
                value && arg.find('=') != std::string::npos) {
       *value = arg.substr(arg.find('=') + 1);
@@ -143,6 +152,7 @@ Options parseOptions(int argc, char** argv) {
   if (options.allPairs && options.meetingOnly) {
     return fail("--all-pairs i --meeting-only se iskljucuju");
   }
+  if (options.exact && options.tolerance) return fail("--exact i --tolerance se iskljucuju");
   options.toolkitArgs.push_back(nullptr);
   return options;
 }

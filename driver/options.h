@@ -15,6 +15,8 @@ struct Options {
   bool touches = false;           // --touches: a map's pairs that only touch, too
   std::string layer;              // --layer NAME: one layer of a map
   std::string crossings;          // --crossings PATH: a map's crossings as a layer
+  bool exact = false;             // --exact: text judged exactly, as maps are
+  bool tolerance = false;         // --tolerance: a map judged by the exercise's rules
   bool help = false;
   bool version = false;
   std::string error;               // a usage error, as one line for standard error

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <span>
+#include <unordered_set>
 #include <utility>
 
 #include "geometry/intersect.h"
@@ -67,17 +68,37 @@ bool keep(PairKeys& pairs, PairKey key) {
   }
 }
 
-// A report line, with a map's CSV columns where asked for.
-void writeLine(ReportBuffer& out, const LoopOptions& options, int j, int i, int kind,
-               Point crossing = {}) {
+// Whether the pairs are judged one by one (a map's, or exactly), rather
+// than by the rules alone, many at a time.
+bool judged(const LoopOptions& options) {
+  return options.judging.map || options.judging.rules.exact;
+}
+
+// A judged pair's line, with a map's CSV columns where asked for.
+void writeVerdict(ReportBuffer& out, const LoopOptions& options, int j, int i, const Verdict& v) {
+  const std::string point =
+      out.csv && report_detail::hasPoint(v.kind) ? pointText(options.judging, v) : "";
+  std::string extra;
+  if (options.origins) {
+    appendOrigin(extra, j);
+    appendOrigin(extra, i);
+    extra += report_detail::hasPoint(v.kind) ? (v.sharedVertex ? ",1" : ",0") : ",";
+  }
+  writeJudgedLine(out, j, i, v.kind, point, extra);
+}
+
+// The lines of pairs that do not meet, from `from` to `to` in row i.
+void writeApart(ReportBuffer& out, const LoopOptions& options, int from, int to, int i) {
   if (!options.origins) {
-    writeReportLine(out, j, i, kind, crossing);
+    writeApartLines(out, from, to, i);
     return;
   }
-  std::string extra;
-  appendOrigin(extra, j);
-  appendOrigin(extra, i);
-  writeReportLine(out, j, i, kind, crossing, extra);
+  for (int k = from; k < to; ++k) writeVerdict(out, options, k, i, Verdict{});
+}
+
+// Where a pair meets by the verdict: the scene's crossing point, a float.
+Point meetingPoint(const Verdict& v) {
+  return Point(float(v.x), float(v.y));
 }
 
 // The full loop: every pair, one row at a time.
@@ -86,13 +107,20 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
   RowScreen screen(segments);
   if (!out.data || !screen.columns || !screen.mayMeet) return LoopOutcome::OutOfMemory;
   Point crossing(0, 0);
+  // The screening settles pairs as the rules would; exact judgement tests
+  // every pair, most of them apart at their boxes.
+  const bool screened = !options.judging.rules.exact;
   for (int i = 1; i < segments.count; ++i) {
     // Rows 1 .. i-1 hold i(i-1)/2 pairs.
     if (options.progress) {
       showProgress(*options.progress, std::uint64_t(i) * std::uint64_t(i - 1) / 2);
     }
     const Segment later = segments.items[i];
-    screenPairs(screen.firsts, i, later, screen.mayMeet);
+    if (screened) {
+      screenPairs(screen.firsts, i, later, screen.mayMeet);
+    } else {
+      std::memset(screen.mayMeet, 1, std::size_t(i));
+    }
     // Every pair of the row stores `later`; those between two meeting pairs
     // are stored together, as one run.
     std::uint32_t laterRepeats = 0;
@@ -102,21 +130,27 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
       const int settledEnd =
           next ? int(static_cast<const unsigned char*>(next) - screen.mayMeet) : i;
       if (settledEnd > j) {
-        if (!options.meetingOnly && !options.origins) writeApartLines(out, j, settledEnd, i);
-        if (!options.meetingOnly && options.origins) {
-          for (int k = j; k < settledEnd; ++k) writeLine(out, options, k, i, NoIntersection);
-        }
+        if (!options.meetingOnly) writeApart(out, options, j, settledEnd, i);
         laterRepeats += std::uint32_t(settledEnd - j);
         j = settledEnd;
         if (j == i) break;
       }
-      const int kind = intersectSegments(segments.items[j], later, &crossing);
-      if (kind == NoIntersection || leftOut(segments.items, options, j, i, kind)) {
-        if (!options.meetingOnly && kind == NoIntersection) writeLine(out, options, j, i, kind);
+      int kind;
+      if (judged(options)) {
+        const Verdict v = judgePair(options.judging, segments.items, j, i);
+        kind = v.leftOut ? -1 : v.kind;
+        if (kind > 0) writeVerdict(out, options, j, i, v);
+        kind = segmentKind(kind);
+        crossing = meetingPoint(v);
+      } else {
+        kind = intersectSegments(segments.items[j], later, &crossing);
+        if (kind != NoIntersection) writeReportLine(out, j, i, kind, crossing);
+      }
+      if (kind <= 0) {  // apart, or left out of the report
+        if (!options.meetingOnly && kind == NoIntersection) writeApart(out, options, j, j + 1, i);
         ++laterRepeats;
         continue;
       }
-      writeLine(out, options, j, i, kind, crossing);
       if (options.fillScene && !storeMeeting(segments, j, i, kind, crossing, laterRepeats)) {
         return LoopOutcome::OutOfMemory;
       }
@@ -151,15 +185,20 @@ LoopOutcome reportFoundPairs(const SegmentArray& segments, std::span<const PairK
       // the crossing, from the earlier segment, which is anywhere in the
       // input: asked for well ahead.
       int kind = kindOf(pairs[next]);
-      if (leftOut(segments.items, options, j, i, kind)) continue;
-      if (needCrossing) {
-        if (next + 16 < pairs.size()) {
-          __builtin_prefetch(&segments.items[earlierOf(pairs[next + 16])]);
-          if (options.fillScene) scene.segments.expect(std::uint32_t(earlierOf(pairs[next + 16])));
-        }
-        kind = intersectSegments(segments.items[j], later, &crossing);
+      if (needCrossing && next + 16 < pairs.size()) {
+        __builtin_prefetch(&segments.items[earlierOf(pairs[next + 16])]);
+        if (options.fillScene) scene.segments.expect(std::uint32_t(earlierOf(pairs[next + 16])));
       }
-      writeLine(out, options, j, i, kind, crossing);
+      if (judged(options)) {
+        const Verdict v = judgePair(options.judging, segments.items, j, i);
+        if (v.leftOut) continue;
+        writeVerdict(out, options, j, i, v);
+        kind = segmentKind(v.kind);
+        crossing = meetingPoint(v);
+      } else {
+        if (needCrossing) kind = intersectSegments(segments.items[j], later, &crossing);
+        writeReportLine(out, j, i, kind, crossing);
+      }
       if (options.fillScene &&
           !storeMeeting(segments, j, i, kind, crossing, std::uint32_t(j - previous - 1))) {
         return LoopOutcome::OutOfMemory;
@@ -201,7 +240,8 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
       startPairSearch(finder, segments.items, segments.count,
                       {.progress = showSearch,
                        .stopped = stopAsked,
-                       .releaseIndex = options.fillScene || options.meetings != nullptr});
+                       .releaseIndex = options.fillScene || options.meetings != nullptr,
+                       .rules = options.judging.rules});
   std::span<const PairKey> pairs;
   while (found == PairSearch::Found && !searchDone(finder)) {
     const int from = finder.done;
@@ -225,20 +265,79 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
 
 }  // namespace
 
-bool leftOut(const Segment* segments, const LoopOptions& options, int j, int i, int kind) {
-  if (!options.map || !meetsOnlyAtEndPoint(segments[j], segments[i], kind)) return false;
-  return !options.touches || isJoint(j, i);
-}
-
 void dropLeftOut(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
                  std::size_t from) {
-  if (!options.map) return;
-  pairs.erase(std::remove_if(pairs.begin() + std::ptrdiff_t(from), pairs.end(),
-                             [&](PairKey key) {
-                               return leftOut(segments, options, earlierOf(key), laterOf(key),
-                                              kindOf(key));
-                             }),
-              pairs.end());
+  if (!options.judging.map) return;
+  pairs.erase(
+      std::remove_if(
+          pairs.begin() + std::ptrdiff_t(from), pairs.end(),
+          [&](PairKey key) {
+            return judgePair(options.judging, segments, earlierOf(key), laterOf(key)).leftOut;
+          }),
+      pairs.end());
+}
+
+namespace {
+
+// The records of the crossings layer, one pair at a time. Where two lines
+// cross or touch at a vertex, up to four pairs of their segments meet there:
+// the point is written once.
+struct CrossingRecords {
+  const Segment* segments;
+  const LoopOptions* options;
+  const PairKeys* pairs;
+  std::size_t next = 0;
+  struct Seen {
+    std::uint64_t parts;
+    double x, y;
+    bool operator==(const Seen&) const = default;
+  };
+  struct Hash {
+    std::size_t operator()(const Seen& s) const {
+      return std::hash<std::uint64_t>()(s.parts) ^ std::hash<double>()(s.x) * 31 ^
+             std::hash<double>()(s.y) * 131;
+    }
+  };
+  std::unordered_set<Seen, Hash> atVertices{};
+
+  int fill(CrossingRecord& record) {
+    try {
+      return fillNext(record) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+  }
+
+  bool fillNext(CrossingRecord& record) {
+    while (next < pairs->size()) {
+      const PairKey key = (*pairs)[next++];
+      const int j = earlierOf(key), i = laterOf(key);
+      const Verdict v = judgePair(options->judging, segments, j, i);
+      if (v.kind == NoIntersection || v.leftOut) continue;
+      record = CrossingRecord{j, i, v.kind, v.x, v.y, v.x, v.y, v.sharedVertex};
+      if (v.kind == Overlap) {
+        overlapStretch(options->judging, segments, j, i, record);
+        return true;
+      }
+      if (v.ends != 0 && options->judging.map) {
+        const std::uint64_t parts = std::uint64_t(partOfSegment(j)) << 32 | partOfSegment(i);
+        if (!atVertices.insert({parts, v.x, v.y}).second) continue;
+      }
+      return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+std::string writeCrossings(const std::string& path, const Segment* segments,
+                           const LoopOptions& options, const PairKeys& pairs) {
+  CrossingRecords records{segments, &options, &pairs};
+  const auto next = [](void* context, CrossingRecord& record) {
+    return static_cast<CrossingRecords*>(context)->fill(record);
+  };
+  return writeCrossingsLayer(path, {next, &records});
 }
 
 LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options) {

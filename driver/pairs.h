@@ -1,7 +1,10 @@
 #pragma once
 
+#include <string>
+
 #include "geometry/pair_finder.h"
 #include "input.h"
+#include "judge.h"
 #include "progress.h"
 #include "report.h"
 
@@ -11,21 +14,23 @@ struct LoopOptions {
   bool fillScene = true;     // put what the report shows into the scene
   bool meetingOnly = false;  // write only the lines of pairs that meet
   Progress* progress = nullptr;
-  PairKeys* meetings = nullptr;  // if given, gets every pair that meets, in report order
-  // A map's segments (see map_layer.h): the pairs that meet only at an end
-  // point are left out, or with `touches` only the joints of a part; with
-  // `origins`, each CSV row ends with where its two segments come from.
-  bool map = false;
-  bool touches = false;
+  PairKeys* meetings = nullptr;  // if given, gets every pair reported as meeting, in report order
+  // The rules, and for a map's segments (see map_layer.h) how its lines
+  // meet; with `origins`, each CSV row ends with where its two segments
+  // come from and whether they meet at a vertex of both.
+  Judging judging{};
   bool origins = false;
 };
-
-// Whether a map's pair that meets is left out of its report.
-bool leftOut(const Segment* segments, const LoopOptions& options, int j, int i, int kind);
 
 // The pairs of `pairs` from `from` on that the report leaves out, removed.
 void dropLeftOut(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
                  std::size_t from = 0);
+
+// The crossings layer of a map (see writeCrossingsLayer) from `pairs`, its
+// meeting pairs in report order: each crossing or touching point once for
+// each pair of lines, where their segments meet at a vertex more than once.
+std::string writeCrossings(const std::string& path, const Segment* segments,
+                           const LoopOptions& options, const PairKeys& pairs);
 
 // Tests every pair (j, i), j < i, in the order (0,1), (0,2), (1,2), (0,3), ...,
 // writes its report line and, with `fillScene`, puts what it shows into the

@@ -45,8 +45,8 @@ struct ReportBuffer {
   static constexpr int namedLimit = 1 << 16;  // j beyond this is formatted in place
   int named = 0;                              // names[0 .. named-1] are filled
   int row = -1;
-  std::size_t suffixLength[3] = {};
-  char suffix[3][48] = {};  // the longest is " i 2147483647 nemaju presecnih tacaka\n"
+  std::size_t suffixLength[4] = {};
+  char suffix[4][48] = {};  // the longest is " i 2147483647 nemaju presecnih tacaka\n"
 
   // "Duzi j" in the first bytes of names[j], its length in the last byte.
   char names[namedLimit][16];
@@ -64,10 +64,11 @@ struct ReportBuffer {
 
 // The CSV header line.
 inline constexpr const char* csvHeader = "first,second,result,x,y\n";
-// A map's, with where each segment comes from.
+// A map's, with where each segment comes from, and whether the meeting
+// point is a vertex of both lines.
 inline constexpr const char* mapCsvHeader =
     "first,second,result,x,y,first_layer,first_fid,first_part,first_vertex,second_layer,"
-    "second_fid,second_part,second_vertex\n";
+    "second_fid,second_part,second_vertex,shared_vertex\n";
 void writeCsvHeader(ReportBuffer& out, std::string_view header = csvHeader);
 
 // Hands the buffered lines to the writer and goes on with an empty buffer.
@@ -93,8 +94,14 @@ inline constexpr std::string_view verdicts[] = {
     " nemaju presecnih tacaka\n",
     " imaju presecnu tacku\n",
     " se poklapaju\n",
+    " se dodiruju\n",
 };
-inline constexpr std::string_view results[] = {",none,,\n", ",cross,", ",overlap,,\n"};
+inline constexpr std::string_view results[] = {",none,,\n", ",cross,", ",overlap,,\n", ",touch,"};
+
+// Whether a CSV row of this kind gives a point.
+inline bool hasPoint(int kind) {
+  return kind == PointIntersection || kind == Touch;
+}
 
 inline std::string_view prefixOf(const ReportBuffer& out) {
   return out.csv ? std::string_view("") : std::string_view("Duzi ");
@@ -105,7 +112,7 @@ inline void startRow(ReportBuffer& out, int i) {
   const std::size_t length =
       std::size_t(std::to_chars(number, number + sizeof number, i).ptr - number);
   const std::string_view between = out.csv ? "," : " i ";
-  for (int kind = 0; kind < 3; ++kind) {
+  for (int kind = 0; kind < 4; ++kind) {
     const std::string_view end = out.csv ? results[kind] : verdicts[kind];
     char* at = out.suffix[kind];
     std::memcpy(at, between.data(), between.size());
@@ -137,13 +144,11 @@ inline char* writeCoordinates(char* at, Point p) {
 
 }  // namespace report_detail
 
-// "Duzi j i i <verdict>\n" for the pair (j, i) and the test's result, or its
-// CSV row, which gives the crossing's coordinates.
-inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point crossing = {}) {
+// The line of the pair (j, i) up to its point: "Duzi j i i <verdict>\n",
+// or the CSV row "j,i,<result>," where the result gives a point, else the
+// whole row. Returns where the line ends so far. The buffer must have room.
+inline char* startLine(ReportBuffer& out, int j, int i, int kind) {
   using namespace report_detail;
-  constexpr std::size_t longest =
-      sizeof out.names[0] + sizeof out.suffix[0] + ReportBuffer::coordinates;
-  if (out.capacity - out.used < longest) passOnReport(out);
   if (i != out.row) {
     startRow(out, i);
     nameUpTo(out, i);  // the names of this row's pairs
@@ -160,22 +165,37 @@ inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point cro
     at = std::to_chars(at + prefix.size(), at + 16, j).ptr;
   }
   std::memcpy(at, out.suffix[kind], sizeof out.suffix[kind]);
-  at += out.suffixLength[kind];
-  if (out.csv && kind == PointIntersection) at = writeCoordinates(at, crossing);
+  return at + out.suffixLength[kind];
+}
+
+// "Duzi j i i <verdict>\n" for the pair (j, i) and the test's result, or its
+// CSV row, which gives the crossing's coordinates.
+inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point crossing = {}) {
+  constexpr std::size_t longest =
+      sizeof out.names[0] + sizeof out.suffix[0] + ReportBuffer::coordinates;
+  if (out.capacity - out.used < longest) passOnReport(out);
+  char* at = startLine(out, j, i, kind);
+  if (out.csv && report_detail::hasPoint(kind)) at = report_detail::writeCoordinates(at, crossing);
   out.used = std::size_t(at - out.data);
 }
 
-// The same line with `extra` before its line end: a map's CSV columns.
-inline void writeReportLine(ReportBuffer& out, int j, int i, int kind, Point crossing,
+// The line of a judged pair: its CSV row gives the point as `point`
+// ("x,y"), and `extra` (a map's columns) before the line end.
+inline void writeJudgedLine(ReportBuffer& out, int j, int i, int kind, std::string_view point,
                             std::string_view extra) {
-  constexpr std::size_t longest =
-      sizeof out.names[0] + sizeof out.suffix[0] + ReportBuffer::coordinates;
-  if (out.capacity - out.used < longest + extra.size()) passOnReport(out);
-  writeReportLine(out, j, i, kind, crossing);
-  char* at = out.data + out.used - 1;  // over the line end
+  constexpr std::size_t longest = sizeof out.names[0] + sizeof out.suffix[0] + 2;
+  if (out.capacity - out.used < longest + point.size() + extra.size()) passOnReport(out);
+  char* at = startLine(out, j, i, kind);
+  if (out.csv && report_detail::hasPoint(kind)) {
+    std::memcpy(at, point.data(), point.size());
+    at += point.size();
+    *at++ = '\n';
+  }
+  --at;  // over the line end
   std::memcpy(at, extra.data(), extra.size());
-  at[extra.size()] = '\n';
-  out.used += extra.size();
+  at += extra.size();
+  *at++ = '\n';
+  out.used = std::size_t(at - out.data);
 }
 
 // The lines of the pairs (j, i) for every j in [from, to), none of which

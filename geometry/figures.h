@@ -22,6 +22,10 @@ enum IntersectionKind : int {
   NoIntersection = 0,
   PointIntersection = 1,
   Overlap = 2,
+  // A map's lines that meet only where one of them ends (a road ending on
+  // another): a PointIntersection of the segments, told apart by the
+  // report of a map.
+  Touch = 3,
 };
 
 struct Point {

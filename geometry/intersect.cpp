@@ -223,25 +223,41 @@ int intersectSegments(Segment first, Segment second, Point* crossing) {
   return kind;
 }
 
-bool meetsOnlyAtEndPoint(Segment first, Segment second, int kind) {
+int meetingEnds(Segment first, Segment second, int kind, unsigned& ends) {
+  ends = 0;
   // The pair as classify judged it: moved by the same power of two.
   const float m = std::max(largestMagnitude(first), largestMagnitude(second));
-  if (!std::isfinite(m) || m == 0) return true;
+  if (!std::isfinite(m)) return PointIntersection;
   bool faithful = products(first.A, first.B, second.A, second.B).faithful;
-  if (!withinScale(m) || !faithful) {
+  if (m > 0 && (!withinScale(m) || !faithful)) {
     const int k = std::ilogb(m) - landingExponent;
     first = scaled(first, -k);
     second = scaled(second, -k);
   }
+  const auto endsAt = [&](auto same) {
+    return (same(first.A) ? FirstA : 0u) | (same(first.B) ? FirstB : 0u) |
+           (same(second.A) ? SecondA : 0u) | (same(second.B) ? SecondB : 0u);
+  };
   // A point lies on the other segment: classify judged it from the segment
   // with extent, and it is an end of itself.
-  if (samePosition(first.A, first.B) || samePosition(second.A, second.B)) return true;
+  if (samePosition(first.A, first.B) || samePosition(second.A, second.B)) {
+    const Point p = samePosition(first.A, first.B) ? first.A : second.A;
+    ends = endsAt([p](Point q) { return samePosition(p, q); });
+    return PointIntersection;
+  }
   const Products w = products(first.A, first.B, second.A, second.B);
   if (kind == PointIntersection) {
-    if (sharesEndPoint(first.A, first.B, second.A, second.B)) return true;
+    if (sharesEndPoint(first.A, first.B, second.A, second.B)) {
+      const Point p =
+          samePosition(first.A, second.A) || samePosition(first.A, second.B) ? first.A : first.B;
+      ends = endsAt([p](Point q) { return samePosition(p, q); });
+      return PointIntersection;
+    }
     const float t = w.cDS / w.cRS;
     const float u = float(double{w.cDR} / double{w.cRS});
-    return t == 0 || t == 1 || u == 0 || u == 1;
+    ends = (t == 0 ? FirstA : 0u) | (t == 1 ? FirstB : 0u) | (u == 0 ? SecondA : 0u) |
+           (u == 1 ? SecondB : 0u);
+    return PointIntersection;
   }
   // Collinear: their extents along the axis classify compared them on.
   const bool alongY = std::fabs(w.rx) < std::fabs(w.ry);
@@ -250,7 +266,15 @@ bool meetsOnlyAtEndPoint(Segment first, Segment second, int kind) {
   const float b1 = std::max(along(first.A), along(first.B));
   const float a2 = std::min(along(second.A), along(second.B));
   const float b2 = std::max(along(second.A), along(second.B));
-  return b1 == a2 || b2 == a1;
+  if (b1 != a2 && b2 != a1) return Overlap;
+  const float shared = b1 == a2 ? b1 : a1;
+  ends = endsAt([&](Point q) { return along(q) == shared; });
+  return PointIntersection;
+}
+
+bool meetsOnlyAtEndPoint(Segment first, Segment second, int kind) {
+  unsigned ends = 0;
+  return meetingEnds(first, second, kind, ends) == PointIntersection && ends != 0;
 }
 
 namespace {

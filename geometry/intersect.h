@@ -8,12 +8,18 @@
 int intersectSegments(Segment first, Segment second, Point* crossing);
 
 // For a pair that meets (kind PointIntersection or Overlap, as
-// intersectSegments gave it): whether they meet only at an end point of one
-// or both, up to the rounding of the rules. A crossing is at an end when the
-// segments share that end, or when its place along either segment, computed
-// as the rules compute t (a float), is 0 or 1: within about 2^-25 of that
-// segment's length from its end. Collinear pieces touch when their extents
-// along the line share one value only.
+// intersectSegments gave it): whether they share one point only, and which
+// of their end points it is, up to the rounding of the rules. Returns
+// PointIntersection with `ends` (MeetingEnd bits, 0 for a crossing inside
+// both), or Overlap for collinear pieces that share a stretch. A crossing is
+// at an end when the segments share that end, or when its place along
+// either segment, computed as the rules compute t (a float), is 0 or 1:
+// within about 2^-25 of that segment's length from its end. Collinear
+// pieces share one point when their extents along the line share one value
+// only: the ends there.
+int meetingEnds(Segment first, Segment second, int kind, unsigned& ends);
+
+// Whether they meet only at an end point of one or both.
 bool meetsOnlyAtEndPoint(Segment first, Segment second, int kind);
 
 // The largest magnitude among a segment's four coordinates.

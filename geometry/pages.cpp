@@ -23,3 +23,9 @@ void* allocatePages(std::size_t bytes) {
 void releasePages(void* pages, std::size_t bytes) {
   munmap(pages, wholeBlocks(bytes));
 }
+
+void* growPages(void* pages, std::size_t mapped, std::size_t bytes) {
+  const std::size_t size = wholeBlocks(bytes);
+  void* grown = mapped ? mremap(pages, mapped, size, MREMAP_MAYMOVE) : allocatePages(size);
+  return grown == MAP_FAILED ? nullptr : grown;
+}

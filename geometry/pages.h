@@ -6,6 +6,7 @@
 // a run took twice as long with them.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -20,6 +21,47 @@ inline std::size_t wholeBlocks(std::size_t bytes) {
 // nullptr.
 void* allocatePages(std::size_t bytes);
 void releasePages(void* pages, std::size_t bytes);
+
+// The pages of `mapped` bytes grown, in place where the kernel can, to at
+// least `bytes`: the new address, or nullptr with the old pages as they were.
+void* growPages(void* pages, std::size_t mapped, std::size_t bytes);
+
+// An array in a mapping of its own that grows without copying what it
+// holds, nor needing room for it twice: for arrays as long as the input.
+template <class T>
+struct PagedArray {
+  T* items = nullptr;
+  std::size_t count = 0;
+  std::size_t mapped = 0;  // bytes
+
+  PagedArray() = default;
+  PagedArray(PagedArray&& other) noexcept { *this = static_cast<PagedArray&&>(other); }
+  PagedArray& operator=(PagedArray&& other) noexcept {
+    if (this != &other) {
+      release();
+      items = other.items, count = other.count, mapped = other.mapped;
+      other.items = nullptr, other.count = other.mapped = 0;
+    }
+    return *this;
+  }
+  ~PagedArray() { release(); }
+
+  // False, holding what it held, where memory ran out.
+  bool push(const T& value) {
+    if ((count + 1) * sizeof(T) > mapped) {
+      void* grown = growPages(items, mapped, std::max(2 * mapped, (count + 1) * sizeof(T)));
+      if (!grown) return false;
+      items = static_cast<T*>(grown);
+      mapped = wholeBlocks(std::max(2 * mapped, (count + 1) * sizeof(T)));
+    }
+    items[count++] = value;
+    return true;
+  }
+  void release() {
+    if (mapped) releasePages(items, mapped);
+    items = nullptr, count = mapped = 0;
+  }
+};
 
 // For std::vector: small blocks from the C heap, large ones mapped.
 template <class T>

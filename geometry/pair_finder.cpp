@@ -72,8 +72,7 @@ bool findTinyPairs(const PairIndex& x, int lower, int upper, PairKeys& pairs) {
       if (k == t || (x.tiny[k] && k > t)) continue;
       const int j = std::min(k, t), i = std::max(k, t);
       if (i < lower || i >= upper) continue;
-      Point crossing;
-      const int kind = intersectSegments(x.segments[j], x.segments[i], &crossing);
+      const int kind = meetingKind(x.options.rules, x.segments, j, i);
       if (kind != NoIntersection) pairs.push_back(pairKey(j, i, kind));
     }
     if (x.stopped()) return false;
@@ -93,7 +92,8 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
   std::uint64_t cost = 0;
   const PairSearch searched = searchCells(x, lower, limit, upper, cells, cost);
   if (searched != PairSearch::Found) return searched;
-  if (giveWay && upper<x.count&& double(cost) * x.count / upper> double(limit)) {
+  const bool someRows = upper < x.count;  // the rounds after this one foretold by its cost
+  if (giveWay && someRows && double(cost) * x.count / upper > double(limit)) {
     return PairSearch::Dense;
   }
   PairKeys tinyPairs, tracedPairs;
@@ -132,6 +132,14 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
 }
 
 }  // namespace
+
+int meetingKind(const PairRules& rules, const Segment* segments, int j, int i) {
+  if (rules.exact) {
+    return meetExactly(preciseSegment(rules, segments, j), preciseSegment(rules, segments, i)).kind;
+  }
+  Point crossing;
+  return intersectSegments(segments[j], segments[i], &crossing);
+}
 
 PairSearch startPairSearch(PairFinder& finder, const Segment* segments, int count,
                            const PairSearchOptions& options) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "exact.h"
 #include "figures.h"
 #include "pages.h"
 
@@ -32,6 +33,24 @@ inline int kindOf(PairKey key) {
 
 using PairKeys = std::vector<PairKey, PageAllocator<PairKey>>;
 
+// How a pair is judged: by the exercise's rules, with their tolerance, on
+// the float segments; or exactly, as GIS engines judge it, on the
+// coordinates as read (`precise`, one for every segment, of which the
+// segments are the float roundings) or, without them, on the floats.
+struct PairRules {
+  bool exact = false;
+  const PreciseSegment* precise = nullptr;
+};
+
+// How segments j and i meet under `rules`: NoIntersection,
+// PointIntersection or Overlap.
+int meetingKind(const PairRules& rules, const Segment* segments, int j, int i);
+
+// Segment k's coordinates as the exact rules judge them.
+inline PreciseSegment preciseSegment(const PairRules& rules, const Segment* segments, int k) {
+  return rules.precise ? rules.precise[k] : preciseOf(segments[k]);
+}
+
 enum class PairSearch {
   Found,        // the pairs asked for are there, sorted
   Dense,        // so many pairs come close that testing every pair costs less
@@ -53,6 +72,7 @@ struct PairSearchOptions {
   // done with them (a scene filled, the pairs kept) has the room. Without
   // it, they stay where they were sorted until the finder goes.
   bool releaseIndex = true;
+  PairRules rules{};
 };
 
 struct PairIndex;

@@ -37,11 +37,12 @@ struct Extent {
 };
 
 void widen(Extent& e, const Segment* segments, long long from, long long to,
-           const Unfilled<unsigned char>& tiny, long long every) {
+           const Unfilled<unsigned char>& tiny, long long every, bool rounded) {
   for (long long k = from; k < to; ++k) {
     if (tiny[k]) continue;
     const Segment& s = segments[k];
-    const double reach = reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y);
+    const double reach = reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y) +
+                         (rounded ? roundingPerMagnitude * largestMagnitude(s) : 0);
     e.minX = std::min(e.minX, std::min(s.A.x, s.B.x) - reach);
     e.minY = std::min(e.minY, std::min(s.A.y, s.B.y) - reach);
     e.maxX = std::max(e.maxX, std::max(s.A.x, s.B.x) + reach);
@@ -108,7 +109,7 @@ struct Halves {
     std::uint64_t n = 0;
     for (long long k = from; k < to && !stop(k); ++k) {
       if (x.tiny[k]) continue;
-      const Item item = itemOf(x.segments[k], int(k), x.g);
+      const Item item = itemOf(x.segments[k], int(k), x.g, x.rounded());
       ++count[half][blockOf(item)];
       forEachCell(item, x.g, [&](std::uint32_t) { ++n; });
     }
@@ -133,7 +134,7 @@ struct Halves {
     std::vector<std::size_t> next = begin[half];
     for (long long k = from; k < to && !stop(k); ++k) {
       if (x.tiny[k]) continue;
-      const Item item = itemOf(x.segments[k], int(k), x.g);
+      const Item item = itemOf(x.segments[k], int(k), x.g, x.rounded());
       x.items[next[blockOf(item)]++] = item;
     }
   }
@@ -218,13 +219,20 @@ bool findTracedPairs(PairIndex& x) {
   if (traced.size() < 2) return true;
   std::sort(traced.begin(), traced.end());
   std::vector<Segment> segments;
+  std::vector<PreciseSegment> precise;
   segments.reserve(traced.size());
-  for (const int k : traced) segments.push_back(x.segments[k]);
+  for (const int k : traced) {
+    segments.push_back(x.segments[k]);
+    if (x.rounded()) precise.push_back(x.options.rules.precise[k]);
+  }
+  PairRules rules = x.options.rules;
+  if (x.rounded()) rules.precise = precise.data();
   PairFinder finder;
   PairSearch found = startPairSearch(finder, segments.data(), int(segments.size()),
                                      {.stopped = x.options.stopped,
                                       .evenIfDense = true,
-                                      .pairsAtOnce = x.options.pairsAtOnce / 2});
+                                      .pairsAtOnce = x.options.pairsAtOnce / 2,
+                                      .rules = rules});
   std::span<const PairKey> pairs;
   if (found == PairSearch::Found) found = nextMeetingPairs(finder, pairs);
   if (found == PairSearch::Stopped) return false;
@@ -283,7 +291,7 @@ PairSearch buildPairIndex(PairIndex& x) {
         long long from, to;
         halfOf(half, count, from, to);
         for (long long k = from; k < to; ++k) x.tiny[k] = smallestNonzero(segments[k]) < tinyBelow;
-        widen(halves[half], segments, from, to, x.tiny, every);
+        widen(halves[half], segments, from, to, x.tiny, every, x.rounded());
       },
       threads);
   for (int k = 0; k < count; ++k) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "figures.h"
+#include "intersect.h"
 #include "pages.h"
 #include "pair_finder.h"
 
@@ -211,12 +212,20 @@ inline bool rowRange(const Item& s, double x0, double x1, double& low, double& h
 // into every cell of its box.
 constexpr int boxCells = 16;
 
-inline Item itemOf(const Segment& s, int index, const Grid& g) {
+// A segment judged on the coordinates as read lies within half a float
+// spacing of its float ends in each coordinate, so within 2^-23 of its
+// largest coordinate of them: its reach grows by that much, and two such
+// segments that meet come within their reaches again.
+constexpr double roundingPerMagnitude = 0x1p-23;
+
+// `rounded`: the segment is the float rounding of the one judged.
+inline Item itemOf(const Segment& s, int index, const Grid& g, bool rounded) {
+  const double rounding = rounded ? roundingPerMagnitude * largestMagnitude(s) : 0;
   Item item{s.A.x,
             s.A.y,
             s.B.x,
             s.B.y,
-            roundedUp(reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y) + g.pad),
+            roundedUp(reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y) + rounding + g.pad),
             std::uint32_t(index)};
   const Rect box = widenedBox(item);
   const int c0 = g.columnAt(box.x0), r0 = g.rowAt(box.y0);
@@ -335,6 +344,7 @@ struct PairIndex {
     return start[cell + 1] - start[cell] > std::uint32_t(pair_index::leafSize);
   }
   bool stopped() const { return options.stopped && options.stopped(); }
+  bool rounded() const { return options.rules.precise != nullptr; }
 };
 
 // Places every segment of x.segments but the tiny ones in the top grid.

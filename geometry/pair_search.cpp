@@ -345,9 +345,22 @@ class Worker {
   }
 
   // The screening settles most candidates that do not meet, many at a time;
-  // the rest go through the test.
+  // the rest go through the test. Exact rules test each pair, most of them
+  // apart at the first look, their boxes.
   void testBatch() {
     Batch& b = batch_;
+    if (x_.options.rules.exact) {
+      for (int k = 0; k < b.size; ++k) {
+        const int kind = meetingKind(x_.options.rules, x_.segments, b.earlier[k], b.later[k]);
+        if (kind == NoIntersection) {
+          ++settled_;
+        } else {
+          keys.push_back(pairKey(b.earlier[k], b.later[k], kind));
+        }
+      }
+      b.size = 0;
+      return;
+    }
     screenPairList(b.side(0), b.side(1), b.size, b.mayMeet);
     for (int k = 0; k < b.size; ++k) {
       if (!b.mayMeet[k]) {

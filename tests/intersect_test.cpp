@@ -296,6 +296,7 @@ TEST(Tolerance, AnswersDoNotDependOnTheUnit) {
 struct Family {
   const char* name;
   std::vector<Segment> segments;
+  std::vector<PreciseSegment> precise = {};  // where the segments are their float roundings
 };
 
 std::vector<Family> screeningFamilies() {
@@ -471,7 +472,17 @@ std::vector<Family> clusteredFamilies() {
 
 // The meeting pairs by testing every pair, in report order: each row
 // screened first, as the full report does.
-PairKeys everyMeetingPair(const std::vector<Segment>& segments) {
+PairKeys everyMeetingPair(const std::vector<Segment>& segments, const PairRules& rules = {}) {
+  if (rules.exact) {
+    PairKeys expected;
+    for (int i = 1; i < int(segments.size()); ++i) {
+      for (int j = 0; j < i; ++j) {
+        const int kind = meetingKind(rules, segments.data(), j, i);
+        if (kind != NoIntersection) expected.push_back(pairKey(j, i, kind));
+      }
+    }
+    return expected;
+  }
   std::vector<float> ax, ay, bx, by, largest;
   for (const Segment& s : segments) {
     ax.push_back(s.A.x), ay.push_back(s.A.y), bx.push_back(s.B.x), by.push_back(s.B.y);
@@ -576,18 +587,41 @@ TEST(PairFinder, FindsWhatTestingEveryPairFinds) {
   }
   families.push_back(points);
 
+  // Polylines in metres at a town's UTM coordinates, given to the
+  // centimetre: as floats, half a metre apart, so the exact rules judge the
+  // doubles and the index places their roundings.
+  Family town{"polylines at UTM coordinates, judged as doubles", {}};
+  std::mt19937 walk(5);
+  for (int line = 0; line < 30; ++line) {
+    double x = 500000 + std::uniform_int_distribution<int>(0, 10000)(walk) * 0.01;
+    double y = 5000000 + std::uniform_int_distribution<int>(0, 10000)(walk) * 0.01;
+    for (int k = 0; k < 50; ++k) {
+      const double nx = x + std::uniform_int_distribution<int>(-300, 300)(walk) * 0.01;
+      const double ny = y + std::uniform_int_distribution<int>(-300, 300)(walk) * 0.01;
+      town.precise.push_back({x, y, nx, ny});
+      town.segments.push_back(seg(float(x), float(y), float(nx), float(ny)));
+      x = nx, y = ny;
+    }
+  }
+  families.push_back(town);
+
   for (Family family : families) {
     std::erase_if(family.segments, [](const Segment& s) {
       return !std::isfinite(s.A.x) || !std::isfinite(s.A.y) || !std::isfinite(s.B.x) ||
              !std::isfinite(s.B.y);
     });
     const std::vector<Segment>& segments = family.segments;
-    const PairKeys expected = everyMeetingPair(segments);
-    PairKeys found;
-    ASSERT_EQ(findMeetingPairs(segments.data(), int(segments.size()), found, {.evenIfDense = true}),
-              PairSearch::Found);
-    EXPECT_EQ(found.size(), expected.size()) << family.name;
-    EXPECT_TRUE(found == expected) << family.name;
+    // The exercise's rules, and the exact ones.
+    for (const PairRules rules :
+         {PairRules{}, PairRules{true, family.precise.empty() ? nullptr : family.precise.data()}}) {
+      const PairKeys expected = everyMeetingPair(segments, rules);
+      PairKeys found;
+      ASSERT_EQ(findMeetingPairs(segments.data(), int(segments.size()), found,
+                                 {.evenIfDense = true, .rules = rules}),
+                PairSearch::Found);
+      EXPECT_EQ(found.size(), expected.size()) << family.name << (rules.exact ? ", exact" : "");
+      EXPECT_TRUE(found == expected) << family.name << (rules.exact ? ", exact" : "");
+    }
   }
 }
 

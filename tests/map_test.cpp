@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "program_runner.h"
+#include "referee/geos_referee.h"
 
 namespace {
 
@@ -50,64 +51,149 @@ RunResult runOnLayer(const TempDir& dir, const std::string& ext, std::vector<std
 struct LayerCase {
   const char* name;
   std::vector<std::string> features;
-  std::string report;       // without --touches
-  std::string withTouches;  // with it
+  // The exercise's rules with --tolerance where they differ from GEOS's
+  // answers (near-parallel pieces within the tolerance), as they stand;
+  // nullptr where they agree.
+  const char* tolerance = nullptr;
 };
 
 const LayerCase layerCases[] = {
-    {"a zig-zag line", {"LINESTRING (0 0, 1 1, 2 0, 3 1, 4 0)"}, "", ""},
-    {"two lines that cross",
-     {"LINESTRING (0 0, 2 2)", "LINESTRING (0 2, 2 0)"},
-     "Duzi 0 i 1 imaju presecnu tacku\n",
-     "Duzi 0 i 1 imaju presecnu tacku\n"},
-    {"a ring", {"POLYGON ((0 0, 2 0, 2 2, 0 2, 0 0))"}, "", ""},
-    {"a figure eight",
-     {"LINESTRING (0 0, 2 2, 2 0, 0 2, 0 0)"},
-     "Duzi 0 i 2 imaju presecnu tacku\n",
-     "Duzi 0 i 2 imaju presecnu tacku\n"},
-    {"a spike",
-     {"LINESTRING (0 0, 2 0, 1 0)"},
-     "Duzi 0 i 1 se poklapaju\n",
+    {"a zig-zag line", {"LINESTRING (0 0, 1 1, 2 0, 3 1, 4 0)"}},
+    {"two lines that cross", {"LINESTRING (0 0, 2 2)", "LINESTRING (0 2, 2 0)"}},
+    {"a ring", {"POLYGON ((0 0, 2 0, 2 2, 0 2, 0 0))"}},
+    {"a figure eight", {"LINESTRING (0 0, 2 2, 2 0, 0 2, 0 0)"}},
+    {"a spike", {"LINESTRING (0 0, 2 0, 1 0)"}},
+    {"parts that cross", {"MULTILINESTRING ((0 0, 2 2), (0 2, 2 0))"}},
+    {"a T", {"LINESTRING (0 0, 4 0)", "LINESTRING (2 0, 2 3)"}},
+    {"a shared end point", {"LINESTRING (0 0, 2 1)", "LINESTRING (2 1, 4 0)"}},
+    {"collinear pieces end to end", {"LINESTRING (0 0, 2 0)", "LINESTRING (2 0, 5 0)"}},
+    {"a repeated vertex", {"LINESTRING (0 0, 1 1, 1 1, 2 0)"}},
+    {"a closed line through one vertex twice", {"LINESTRING (0 0, 2 0, 1 1, 2 2, 0 2, 1 1, 0 0)"}},
+    {"a line through another's bend", {"LINESTRING (0 0, 10 0, 20 0)", "LINESTRING (10 -5, 10 5)"}},
+    {"two lines sharing a vertex inside both",
+     {"LINESTRING (0 0, 5 5, 10 0)", "LINESTRING (0 10, 5 5, 10 10)"}},
+    {"a road ending on another's vertex", {"LINESTRING (0 0, 5 0, 10 0)", "LINESTRING (5 0, 5 8)"}},
+    {"a border along a river, metres apart",
+     {"LINESTRING (0 0, 1000 0)", "LINESTRING (500 0.002, 1500 0.001)"},
      "Duzi 0 i 1 se poklapaju\n"},
-    {"parts that cross",
-     {"MULTILINESTRING ((0 0, 2 2), (0 2, 2 0))"},
-     "Duzi 0 i 1 imaju presecnu tacku\n",
-     "Duzi 0 i 1 imaju presecnu tacku\n"},
-    {"a T",
-     {"LINESTRING (0 0, 4 0)", "LINESTRING (2 0, 2 3)"},
-     "",
-     "Duzi 0 i 1 imaju presecnu tacku\n"},
-    {"a shared end point",
-     {"LINESTRING (0 0, 2 1)", "LINESTRING (2 1, 4 0)"},
-     "",
-     "Duzi 0 i 1 imaju presecnu tacku\n"},
-    {"collinear pieces end to end",
-     {"LINESTRING (0 0, 2 0)", "LINESTRING (2 0, 5 0)"},
-     "",
+    {"a crossing at 0.1 degrees",
+     {"LINESTRING (0 0, 1000 0)", "LINESTRING (0 0.01, 1000 -1.735)"},
      "Duzi 0 i 1 se poklapaju\n"},
-    {"a repeated vertex", {"LINESTRING (0 0, 1 1, 1 1, 2 0)"}, "", ""},
-    {"a closed line through one vertex twice",
-     {"LINESTRING (0 0, 2 0, 1 1, 2 2, 0 2, 1 1, 0 0)"},
-     "",
-     "Duzi 1 i 4 se poklapaju\nDuzi 2 i 4 imaju presecnu tacku\n"
-     "Duzi 1 i 5 imaju presecnu tacku\nDuzi 2 i 5 se poklapaju\n"},
+    {"a V at 0.1 degrees sharing its last vertex",
+     {"LINESTRING (0 0, 1000 0)", "LINESTRING (0 1.745, 1000 0)"},
+     "Duzi 0 i 1 se poklapaju\n"},
+    {"a line overlapping another inside both",
+     {"LINESTRING (0 5, 0 0, 10 0, 10 5)", "LINESTRING (4 -5, 4 0, 6 0, 6 -5)"}},
+    {"a piece beside a line cut at 180 degrees",
+     {"LINESTRING (-180 10, 180 10)", "LINESTRING (0 10.3, 0.001 10.3)",
+      "LINESTRING (20 0, 20 20)"}},
 };
 
-// Every case in every format: the joints of a line are never reported,
-// touches only with --touches.
-TEST(MapLayers, ReportLeavesOutJointsAndTouches) {
+// The program's report for the pairs GEOS finds: words, or with `csv` the
+// result, the point's vertices and the pair.
+std::string refereeReport(const std::string& layer, bool touches) {
+  RefereeLayer read;
+  std::string error;
+  if (!readRefereeLayer(layer, read, error)) return "GEOS: " + error;
+  std::string report;
+  for (const RefereePair& p : refereePairs(read)) {
+    if (p.kind == RefereeClass::Touch && !touches) continue;
+    report += "Duzi " + std::to_string(p.j) + " i " + std::to_string(p.i) +
+              (p.kind == RefereeClass::Cross     ? " imaju presecnu tacku\n"
+               : p.kind == RefereeClass::Overlap ? " se poklapaju\n"
+                                                 : " se dodiruju\n");
+  }
+  return report;
+}
+
+// Every case in every format, against GEOS: a line's joints are never
+// reported, touches only with --touches; with --tolerance, the exercise's
+// rules.
+TEST(MapLayers, AnswersAreGeosAnswers) {
   for (const char* ext : {"geojson", "shp", "gpkg", "csv"}) {
     for (const LayerCase& c : layerCases) {
       // A shapefile's lines hold no polygons: the ring is a closed line there.
       TempDir dir;
       makeLayer(dir, c.features, ext);
+      const std::string layer = dir.path + "/layer." + ext;
       const RunResult plain = runOnLayer(dir, ext, {});
       EXPECT_EQ(plain.status, 0) << ext << ", " << c.name << ": " << plain.err;
-      EXPECT_EQ(plain.out, c.report) << ext << ", " << c.name;
+      EXPECT_EQ(plain.out, refereeReport(layer, false)) << ext << ", " << c.name;
       const RunResult touches = runOnLayer(dir, ext, {"--touches"});
-      EXPECT_EQ(touches.out, c.withTouches) << ext << ", " << c.name << ", --touches";
+      EXPECT_EQ(touches.out, refereeReport(layer, true)) << ext << ", " << c.name << ", --touches";
+      if (std::string(ext) != "geojson") continue;
+      const RunResult tolerance = runOnLayer(dir, ext, {"--tolerance"});
+      EXPECT_EQ(tolerance.out, c.tolerance ? c.tolerance : refereeReport(layer, false))
+          << c.name << ", --tolerance";
     }
   }
+}
+
+// The CSV of a layer against GEOS: `result` (touch with --touches), the
+// point (up to GEOS's rounding of a crossing inside both segments) and
+// whether it is a vertex of both lines; the crossings layer holds each point
+// once for each pair of lines; lines cut at 180 degrees are named.
+TEST(MapLayers, CsvAndCrossingsAgreeWithGeos) {
+  TempDir dir;
+  makeLayer(
+      dir,
+      {"LINESTRING (0 0, 10 0, 20 0)", "LINESTRING (10 -5, 10 5)", "LINESTRING (0 30, 5 35, 10 30)",
+       "LINESTRING (0 40, 5 35, 10 40)", "LINESTRING (30 0, 35 0, 40 0)", "LINESTRING (35 0, 35 8)",
+       "LINESTRING (50 0, 60 10)", "LINESTRING (50 10, 60 0)", "LINESTRING (-180 70, 180 70)",
+       "LINESTRING (-179 60, 179 61)", "LINESTRING (0 65, 0 75)"},
+      "geojson");
+  const std::string layer = dir.path + "/layer.geojson";
+  RefereeLayer read;
+  std::string error;
+  ASSERT_TRUE(readRefereeLayer(layer, read, error)) << error;
+  std::string expected;
+  for (const RefereePair& p : refereePairs(read)) {
+    expected += std::to_string(p.j) + "," + std::to_string(p.i) + "," + refereeClassName(p.kind) +
+                "," + (p.sharedVertex ? "1" : "0") + "\n";
+  }
+  const RunResult csv = runOnLayer(dir, "geojson", {"--csv", "--touches"});
+  EXPECT_EQ(csv.status, 0);
+  // first,second,result and shared_vertex of each row; the point apart.
+  std::string found;
+  std::vector<std::pair<double, double>> points;
+  std::size_t at = csv.out.find('\n') + 1;
+  while (at < csv.out.size()) {
+    const std::size_t end = csv.out.find('\n', at);
+    std::vector<std::string> fields;
+    std::string field;
+    for (const char ch : csv.out.substr(at, end - at) + ",") {
+      if (ch == ',') {
+        fields.push_back(field);
+        field.clear();
+      } else {
+        field += ch;
+      }
+    }
+    ASSERT_EQ(fields.size(), 14u) << csv.out;
+    found += fields[0] + "," + fields[1] + "," + fields[2] + "," + fields[13] + "\n";
+    points.emplace_back(std::stod(fields[3]), std::stod(fields[4]));
+    at = end + 1;
+  }
+  EXPECT_EQ(found, expected);
+  const std::vector<RefereePair> pairs = refereePairs(read);
+  for (std::size_t k = 0; k < pairs.size() && k < points.size(); ++k) {
+    EXPECT_NEAR(points[k].first, pairs[k].x, 1e-9) << k;
+    EXPECT_NEAR(points[k].second, pairs[k].y, 1e-9) << k;
+  }
+  EXPECT_NE(csv.err.find("Upozorenje! 2 duzi obuhvata vise od 180 stepeni"), std::string::npos)
+      << csv.err;
+  // The crossings layer: the bend crossed by one line, and two lines
+  // sharing a vertex, each one point, though two or four pairs of their
+  // segments meet there.
+  const RunResult written = runOnLayer(dir, "geojson", {"--crossings", "out.csv", "--touches"});
+  ASSERT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(outputOf(dir.path, "tr -d '\"' < out.csv | cut -d, -f1-3,6-"),
+            "WKT,first,second,result,shared_vertex\n"
+            "POINT (10 0),0,2,cross,0\n"
+            "POINT (5 35),3,5,cross,1\n"
+            "POINT (35 0),7,9,touch,1\n"
+            "POINT (55 5),10,11,cross,0\n"
+            "POINT (0 70),12,14,cross,0\n");
 }
 
 // --csv names the layer, feature, part and vertex of both segments; points
@@ -123,8 +209,8 @@ TEST(MapLayers, CsvNamesTheFeatures) {
   EXPECT_EQ(csv.status, 0);
   EXPECT_EQ(csv.out,
             "first,second,result,x,y,first_layer,first_fid,first_part,first_vertex,second_layer,"
-            "second_fid,second_part,second_vertex\n"
-            "1,3,cross,1.3333334,0.6666667,layer,1,0,1,layer,3,1,0\n");
+            "second_fid,second_part,second_vertex,shared_vertex\n"
+            "1,3,cross,1.3333333333333333,0.6666666666666666,layer,1,0,1,layer,3,1,0,0\n");
   EXPECT_NE(csv.err.find("2 objekata bez linija"), std::string::npos) << csv.err;
   const RunResult all = runOnLayer(dir, "gpkg", {"--all-pairs"});
   EXPECT_EQ(all.out,
@@ -161,9 +247,11 @@ TEST(MapLayers, LargeGeoPackageReadsAsGeoJson) {
     EXPECT_EQ(run.out, report) << ext;
   }
   const RunResult csv = runOnLayer(dir, "gpkg", {"--csv"});
-  EXPECT_NE(csv.out.find("\n1,35001,cross,2,0.9,layer,2,0,0,layer,35001,1,0\n"), std::string::npos)
+  EXPECT_NE(csv.out.find("\n1,35001,cross,2,0.9,layer,2,0,0,layer,35001,1,0,0\n"),
+            std::string::npos)
       << csv.out;
-  EXPECT_NE(csv.out.find("\n1,70000,cross,2,0.1,layer,2,0,0,layer,70000,0,0\n"), std::string::npos)
+  EXPECT_NE(csv.out.find("\n1,70000,cross,2,0.1,layer,2,0,0,layer,70000,0,0,0\n"),
+            std::string::npos)
       << csv.out;
 }
 

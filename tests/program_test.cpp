@@ -240,6 +240,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "first,second,result,x,y\n0,1,overlap,,\n0,2,cross,0.00999999,0\n"
                    "1,2,cross,0.0100000035,0\n",
                    0},
+        // Judged exactly, the crossing is where the vertical line lies, as
+        // a double: the float 0.0100000035 itself.
+        OptionCase{"csv_exact",
+                   {"--csv", "--exact", "--no-window", "csv.txt"},
+                   "first,second,result,x,y\n0,1,overlap,,\n0,2,cross,0.01000000350177288,0\n"
+                   "1,2,cross,0.01000000350177288,0\n",
+                   0},
+        OptionCase{"exact_and_tolerance", {"--exact", "--tolerance"}, "", 64, "--tolerance"},
         // With --csv, standard output holds CSV alone: the messages go to
         // standard error, and an empty input is an empty table.
         OptionCase{"csv_of_an_empty_input",
