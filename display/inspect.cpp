@@ -87,6 +87,7 @@ void forPairsAsEarlier(int s, F f) {
 }
 
 std::string (*segmentOrigin)(int) = nullptr;
+bool (*crossingOf)(int, int, Point&) = nullptr;
 
 void selectSegment(Selection& selection) {
   const int s = selection.picked.segment;
@@ -130,8 +131,11 @@ void selectCrossing(Selection& selection) {
         continue;
       }
       Point crossing;
-      intersectSegments(inputSegments[j], inputSegments[i], &crossing);
-      if (crossing.x == p.x && crossing.y == p.y) selection.pairs.emplace_back(j, i);
+      const bool meets =
+          crossingOf ? crossingOf(j, i, crossing)
+                     : intersectSegments(inputSegments[j], inputSegments[i], &crossing) ==
+                           PointIntersection;
+      if (meets && crossing.x == p.x && crossing.y == p.y) selection.pairs.emplace_back(j, i);
     }
   }
   selection.head = "Tacka " + pointText(p.x, p.y) + ":";
@@ -185,6 +189,10 @@ Selection selectAt(double x, double y, double radius, const float* points, std::
 
 void describeSegmentsBy(std::string (*origin)(int segment)) {
   segmentOrigin = origin;
+}
+
+void findCrossingsBy(bool (*crossing)(int j, int i, Point& at)) {
+  crossingOf = crossing;
 }
 
 std::string captionOf(const Selection& selection) {

@@ -19,6 +19,11 @@ void inspectReport(const Segment* segments, int count, PairKeys meetings);
 // vertex), said in its caption after its ends; nothing for "".
 void describeSegmentsBy(std::string (*origin)(int segment));
 
+// Where two segments that meet at a point meet, as the report judged them
+// (exactly, say): false where they do not meet at one point. Without it,
+// by intersectSegments.
+void findCrossingsBy(bool (*crossing)(int j, int i, Point& at));
+
 struct Selection {
   Picked picked;
   std::vector<int> crossed, overlapped;    // a segment's partners, by number

@@ -243,6 +243,16 @@ bool isInputFile(const std::string& picture, const std::string& input) {
 
 ReportBuffer report{STDOUT_FILENO};
 
+// What the window asks of the pairs, once the report is done: how they met.
+Judging windowJudging;
+const Segment* windowSegments = nullptr;
+
+bool judgedCrossing(int j, int i, Point& at) {
+  const Verdict v = judgePair(windowJudging, windowSegments, j, i);
+  at = Point(float(v.x), float(v.y));
+  return segmentKind(v.kind) == PointIntersection;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -374,7 +384,7 @@ int main(int argc, char** argv) {
       releaseSegments(input.segments);
       return stopSignal() ? 128 + stopSignal() : failOutOfMemory();
     }
-    dropLeftOut(input.segments.items, loop, meetings);
+    keepReported(input.segments.items, loop, meetings);
   }
   if (!prepareScene(stopAsked) || !graphicsFit(drawingVertexBytes())) {
     releaseSegments(input.segments);
@@ -394,6 +404,11 @@ int main(int argc, char** argv) {
   // The toolkit ends the process when the window closes.
   labelSegments(input.segments.items, input.segments.count);
   if (isMap) describeSegmentsBy(describeOrigin);
+  if (loop.judging.map || loop.judging.rules.exact) {
+    windowJudging = loop.judging;
+    windowSegments = input.segments.items;
+    findCrossingsBy(judgedCrossing);
+  }
   inspectReport(input.segments.items, input.segments.count, std::move(meetings));
   showScene(toolkitArgc, options.toolkitArgs.data());
 

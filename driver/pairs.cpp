@@ -256,7 +256,7 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
     } catch (const std::bad_alloc&) {
       return LoopOutcome::OutOfMemory;
     }
-    dropLeftOut(segments.items, options, *options.meetings, kept);
+    keepReported(segments.items, options, *options.meetings, kept);
   }
   endProgress(searching);
   if (found == PairSearch::Dense) return reportEveryPair(segments, out, options);
@@ -265,16 +265,16 @@ LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
 
 }  // namespace
 
-void dropLeftOut(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
-                 std::size_t from) {
+void keepReported(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
+                  std::size_t from) {
   if (!options.judging.map) return;
-  pairs.erase(
-      std::remove_if(
-          pairs.begin() + std::ptrdiff_t(from), pairs.end(),
-          [&](PairKey key) {
-            return judgePair(options.judging, segments, earlierOf(key), laterOf(key)).leftOut;
-          }),
-      pairs.end());
+  std::size_t kept = from;
+  for (std::size_t k = from; k < pairs.size(); ++k) {
+    const int j = earlierOf(pairs[k]), i = laterOf(pairs[k]);
+    const Verdict v = judgePair(options.judging, segments, j, i);
+    if (!v.leftOut) pairs[kept++] = pairKey(j, i, segmentKind(v.kind));
+  }
+  pairs.resize(kept);
 }
 
 namespace {

@@ -22,9 +22,11 @@ struct LoopOptions {
   bool origins = false;
 };
 
-// The pairs of `pairs` from `from` on that the report leaves out, removed.
-void dropLeftOut(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
-                 std::size_t from = 0);
+// The pairs of `pairs` from `from` on as the report names them: those it
+// leaves out removed, the others of the kind it gives them (a map's lines
+// that touch end to end meet at a point).
+void keepReported(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
+                  std::size_t from = 0);
 
 // The crossings layer of a map (see writeCrossingsLayer) from `pairs`, its
 // meeting pairs in report order: each crossing or touching point once for

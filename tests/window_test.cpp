@@ -427,6 +427,21 @@ TEST_F(WindowTest, MapShowsCrossingsNotJoints) {
   const RunResult result = close(window);
   EXPECT_EQ(result.out, "Duzi 0 i 2 imaju presecnu tacku\n");
   EXPECT_EQ(result.err, "Duz 1: (500, 600) - (1000, 0) (sloj map, objekat 7, deo 0, teme 1)\n");
+
+  // Judged exactly, a crossing lies where the report puts it, which the
+  // rules' float arithmetic misses: a click on it names its pair.
+  const Window exact = open("-1 0 1 0\n0.0100000035 -1 0.0100000035 1\n", {"--exact"});
+  ASSERT_TRUE(exact);
+  x.pressKey(exact, XK_f);
+  const Image fitted = x.captureSettled(exact);
+  long sumX = 0, sumY = 0, dots = 0;
+  for (int k = 0; k < 1024 * 680; ++k) {
+    if (fitted.pixels[std::size_t(k)] == black) sumX += k % 1024, sumY += k / 1024, ++dots;
+  }
+  ASSERT_GT(dots, 0);
+  x.click(exact, int(sumX / dots), int(sumY / dots));
+  x.captureChanged(exact, fitted);
+  EXPECT_EQ(close(exact).err, "Tacka (0.0100000035, 0): duzi 0 i 1\n");
 }
 
 // Zooming in stops where the data hold nothing finer: a line stays a line.
