@@ -15,12 +15,18 @@ usage: generate.py N [SEED] > test.txt            random, start points in [0, 10
   strands   50 strands of near-collinear overlapping pieces
   polyline  the pieces of one long wiggly line
   map       towns of many sizes and long wiggly coastlines, density varying by 10^4
+  borders   a map in degrees as border and river data are: borders drawn along rivers
+            (sharing runs of vertices, metres apart elsewhere, crossing them at 0.05 to
+            0.2 degrees), tributaries leaving a river at tiny angles, coastlines cut into
+            tiles that meet end to end, and a few lines cut at +-180 degrees; every
+            coordinate a float, written exactly
        generate.py --wkt [--family NAME] N [SEED] > layer.csv
                                                   the same segments as a CSV of WKT line
                                                   strings, for ogr2ogr to make a map layer
 """
 import math
 import random
+import struct
 import sys
 
 
@@ -129,9 +135,81 @@ def map_layer(n, rng):
         yield from wiggly(m, rng, rng.uniform(0, 2e6), rng.uniform(0, 2e6), 2e6 / math.sqrt(n) / 4)
 
 
+def f32(v):
+    return struct.unpack("f", struct.pack("f", v))[0]
+
+
+def borders(n, rng, step=0.01):
+    """Line strings in degrees, each followed by None: a feature of its own."""
+    made = 0
+
+    def walk(m, x, y, angle, turn=0.25):
+        points = [(f32(x), f32(y))]
+        for _ in range(m):
+            angle += rng.gauss(0, turn)
+            x, y = x + step * math.cos(angle), y + step * math.sin(angle)
+            points.append((f32(x), f32(y)))
+        return points
+
+    def emit(points):
+        nonlocal made
+        for (ax, ay), (bx, by) in zip(points, points[1:]):
+            yield ax, ay, bx, by
+        made += len(points) - 1
+        yield None
+
+    while made < n:
+        kind = rng.random()
+        m = min(n - made, rng.randint(200, 1200))
+        x, y, angle = rng.uniform(0, 40), rng.uniform(35, 70), rng.uniform(0, 2 * math.pi)
+        if m < 4:
+            yield from emit(walk(max(m, 1), x, y, angle))
+        elif kind < 0.55:
+            # A river, and a border along it: the same vertices in runs,
+            # elsewhere a few metres to one side, changing sides now and then.
+            river = walk(m // 2, x, y, angle)
+            yield from emit(river)
+            border, side, offset = [], 1, 0.0
+            for k, (px, py) in enumerate(river):
+                if rng.random() < 0.04:
+                    offset = 0.0 if offset else rng.uniform(0.5e-5, 1.7e-5)
+                if rng.random() < 0.05:
+                    side = -side
+                if k + 1 < len(river):
+                    dx, dy = river[k + 1][0] - px, river[k + 1][1] - py
+                else:
+                    dx, dy = px - river[k - 1][0], py - river[k - 1][1]
+                length = math.hypot(dx, dy) or 1
+                border.append((f32(px - side * offset * dy / length),
+                               f32(py + side * offset * dx / length)))
+            yield from emit(border[: len(border) // 2 + 1])
+            yield from emit(border[len(border) // 2:])
+            # A tributary leaving a river vertex at a tiny angle.
+            k = rng.randrange(1, len(river) - 1)
+            (px, py), (qx, qy) = river[k], river[k + 1]
+            a = math.atan2(qy - py, qx - px) + rng.choice((-1, 1)) * math.radians(rng.uniform(0.01, 0.1))
+            tributary = [(px, py)] + walk(20, px + 0.7 * step * math.cos(a), py + 0.7 * step * math.sin(a), a)
+            yield from emit(tributary)
+        elif kind < 0.98:
+            # A coastline cut into tiles that meet end to end.
+            coast = walk(m, x, y, angle, 0.4)
+            at = 0
+            while at < len(coast) - 1:
+                end = min(len(coast) - 1, at + rng.randint(20, 80))
+                yield from emit(coast[at:end + 1])
+                at = end
+        else:
+            # A line cut at +-180 degrees and joined the long way round.
+            y = rng.uniform(35, 70)
+            east = [(f32(179.9 - 0.01 * k), f32(y + 0.001 * k)) for k in range(5)]
+            west = [(f32(-179.9 + 0.01 * k), f32(y + 0.003 + 0.001 * k)) for k in range(5)]
+            yield from emit(east[::-1] + west)
+
+
 def write_wkt(segments, out):
     """The segments as a CSV of WKT line strings: pieces that follow one
-    another (each starting where the last ended) make one line."""
+    another (each starting where the last ended) make one line, up to a
+    None."""
     out.write("id,WKT\n")
     line, count, rows = [], 0, []
 
@@ -140,13 +218,17 @@ def write_wkt(segments, out):
         if line:
             count += 1
             rows.append('{},"LINESTRING ({})"'.format(
-                count, ", ".join("{:.9g} {:.9g}".format(x, y) for x, y in line)))
+                count, ", ".join("{!r} {!r}".format(x, y) for x, y in line)))
             if len(rows) >= 4096:
                 out.write("\n".join(rows) + "\n")
                 rows.clear()
         line = []
 
-    for ax, ay, bx, by in segments:
+    for segment in segments:
+        if segment is None:
+            flush()
+            continue
+        ax, ay, bx, by = segment
         if not line or line[-1] != (ax, ay):
             flush()
             line = [(ax, ay)]
@@ -178,6 +260,7 @@ def main():
         "strands": lambda: strands(n, rng),
         "polyline": lambda: polyline(n, rng),
         "map": lambda: map_layer(n, rng),
+        "borders": lambda: borders(n, rng),
     }
     # Three decimals where the drawing is that coarse, as many as a float
     # holds elsewhere.
@@ -187,7 +270,11 @@ def main():
         write_wkt(makers[family](), out)
         return
     batch = []
+    if family == "borders":
+        form = "{!r} {!r} {!r} {!r}"  # floats, exactly
     for s in makers[family]():
+        if s is None:
+            continue
         batch.append(form.format(*s))
         if len(batch) == 65536:
             out.write("\n".join(batch) + "\n")

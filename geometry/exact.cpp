@@ -96,13 +96,12 @@ int signOfDifference(Two p, Two q) {
   return 0;
 }
 
-// The exact sign of a sum of products of doubles, in wide integers: each
-// double is m 2^e with an integer m below 2^53, each product m 2^e with m
-// below 2^106, and the sum is taken in two's complement over as many 64-bit
-// words as the spread of exponents needs (at most about 4,300 bits). Slow,
-// and needed only where the faster ways above may lose bits: coordinates
-// whose differences are not exact in double and that lie apart by many
-// orders of magnitude.
+// The exact sum of products of doubles, in wide integers: each double is
+// m 2^e with an integer m below 2^53, each product m 2^e with m below 2^106,
+// and the sum is taken in two's complement over as many 64-bit words as the
+// spread of exponents needs (at most about 4,300 bits). Slow, and needed only
+// where the faster ways above may lose bits: coordinates whose differences
+// are not exact in double and that lie apart by many orders of magnitude.
 class WideSum {
  public:
   void add(double a, double b, bool negative) {
@@ -118,54 +117,106 @@ class WideSum {
     t.negative = sign;
   }
 
-  int sign() const {
-    if (count_ == 0) return 0;
-    int lowest = terms_[0].exponent, highest = terms_[0].exponent;
-    for (int k = 1; k < count_; ++k) {
-      lowest = std::min(lowest, terms_[k].exponent);
-      highest = std::max(highest, terms_[k].exponent);
-    }
-    // Each term shifted by (exponent - lowest) bits, 106 bits wide; three
-    // more bits hold the carries of six terms and the sign.
-    const int bits = highest - lowest + 106 + 4;
-    const int words = (bits + 63) / 64;
-    std::uint64_t sum[72] = {};
-    for (int k = 0; k < count_; ++k) {
-      const Term& t = terms_[k];
-      const int shift = t.exponent - lowest;
-      std::uint64_t shifted[72] = {};
-      const int word = shift / 64, bit = shift % 64;
-      const std::uint64_t low = std::uint64_t(t.magnitude), high = std::uint64_t(t.magnitude >> 64);
-      shifted[word] = low << bit;
-      if (word + 1 < words) {
-        shifted[word + 1] = (bit ? low >> (64 - bit) : 0) | high << bit;
-      }
-      if (word + 2 < words && bit) shifted[word + 2] = high >> (64 - bit);
-      // sum += shifted, or sum -= shifted, over every word.
-      std::uint64_t carry = 0;
-      for (int w = 0; w < words; ++w) {
-        const Wide s = t.negative ? static_cast<Wide>(sum[w]) - shifted[w] - carry
-                                  : static_cast<Wide>(sum[w]) + shifted[w] + carry;
-        sum[w] = std::uint64_t(s);
-        carry = std::uint64_t(s >> 64) & 1;
-      }
-    }
-    if (sum[words - 1] >> 63) return -1;
-    for (int w = 0; w < words; ++w) {
-      if (sum[w] != 0) return 1;
+  int sign() {
+    total();
+    if (words_ == 0) return 0;
+    if (sum_[words_ - 1] >> 63) return -1;
+    for (int w = 0; w < words_; ++w) {
+      if (sum_[w] != 0) return 1;
     }
     return 0;
   }
 
+  // The sum, rounded to double from its top 128 bits.
+  double value() {
+    const int s = sign();
+    if (s == 0) return 0;
+    if (s < 0) {  // the magnitude: two's complement negated
+      std::uint64_t carry = 1;
+      for (int w = 0; w < words_; ++w) {
+        const Wide v = static_cast<Wide>(~sum_[w]) + carry;
+        sum_[w] = std::uint64_t(v);
+        carry = std::uint64_t(v >> 64);
+      }
+    }
+    int top = words_ - 1;
+    while (sum_[top] == 0) --top;
+    const Wide high = top > 0 ? static_cast<Wide>(sum_[top]) << 64 | sum_[top - 1] : sum_[top];
+    const double v = std::ldexp(double(high), 64 * (top > 0 ? top - 1 : 0) + lowest_);
+    return s < 0 ? -v : v;
+  }
+
  private:
+  void total() {
+    words_ = 0;
+    if (count_ == 0) return;
+    int highest = terms_[0].exponent;
+    lowest_ = terms_[0].exponent;
+    for (int k = 1; k < count_; ++k) {
+      lowest_ = std::min(lowest_, terms_[k].exponent);
+      highest = std::max(highest, terms_[k].exponent);
+    }
+    // Each term shifted by (exponent - lowest) bits, 106 bits wide; four
+    // more bits hold the carries of eight terms and the sign.
+    const int bits = highest - lowest_ + 106 + 5;
+    words_ = (bits + 63) / 64;
+    std::fill(sum_, sum_ + words_, 0);
+    for (int k = 0; k < count_; ++k) {
+      const Term& t = terms_[k];
+      const int shift = t.exponent - lowest_;
+      std::uint64_t shifted[72] = {};
+      const int word = shift / 64, bit = shift % 64;
+      const std::uint64_t low = std::uint64_t(t.magnitude), high = std::uint64_t(t.magnitude >> 64);
+      shifted[word] = low << bit;
+      if (word + 1 < words_) {
+        shifted[word + 1] = (bit ? low >> (64 - bit) : 0) | high << bit;
+      }
+      if (word + 2 < words_ && bit) shifted[word + 2] = high >> (64 - bit);
+      // sum += shifted, or sum -= shifted, over every word.
+      std::uint64_t carry = 0;
+      for (int w = 0; w < words_; ++w) {
+        const Wide v = t.negative ? static_cast<Wide>(sum_[w]) - shifted[w] - carry
+                                  : static_cast<Wide>(sum_[w]) + shifted[w] + carry;
+        sum_[w] = std::uint64_t(v);
+        carry = std::uint64_t(v >> 64) & 1;
+      }
+    }
+  }
+
   struct Term {
     Wide magnitude;
     int exponent;
     bool negative;
   };
-  Term terms_[6];
+  Term terms_[8];
   int count_ = 0;
+  std::uint64_t sum_[72];
+  int words_ = 0;
+  int lowest_ = 0;
 };
+
+// (p - q) x (r - s), to within 2^-43 of itself however its terms cancel:
+// in double where they do not cancel by more than 2^8 (the error is then at
+// most 3 eps 2^8 of it), else exactly.
+double crossOfDifferences(double px, double py, double qx, double qy, double rx, double ry,
+                          double sx, double sy) {
+  const double left = (px - qx) * (ry - sy), right = (py - qy) * (rx - sx);
+  const double cross = left - right;
+  const double sum = std::fabs(left) + std::fabs(right);
+  if (sum >= smallestFiltered && sum <= largestFiltered && std::fabs(cross) >= 0x1p-8 * sum) {
+    return cross;
+  }
+  WideSum wide;
+  wide.add(px, ry, false);
+  wide.add(px, sy, true);
+  wide.add(qx, ry, true);
+  wide.add(qx, sy, false);
+  wide.add(py, rx, true);
+  wide.add(py, sx, false);
+  wide.add(qy, rx, false);
+  wide.add(qy, sx, true);
+  return wide.value();
+}
 
 int orientationExact(double ax, double ay, double bx, double by, double cx, double cy) {
   const Two acx = twoDiff(ax, cx), bcx = twoDiff(bx, cx);
@@ -286,14 +337,15 @@ void exactMeetingPoint(const PreciseSegment& f, const PreciseSegment& s, unsigne
   } else if (ends & SecondB) {
     x = s.bx, y = s.by;
   } else {
-    // Inside both: t along the first, from the cross products of the
-    // differences, which a crossing at an angle keeps well away from zero.
-    const double rx = f.bx - f.ax, ry = f.by - f.ay;
-    const double sx = s.bx - s.ax, sy = s.by - s.ay;
-    const double dx = s.ax - f.ax, dy = s.ay - f.ay;
-    const double t = std::clamp((dx * sy - dy * sx) / (rx * sy - ry * sx), 0.0, 1.0);
-    x = f.ax + t * rx;
-    y = f.ay + t * ry;
+    // Inside both: t along the first, the ratio of two cross products,
+    // each to within 2^-43 of itself even where the segments are nearly
+    // parallel, so that the point lies on both up to 2^-41 of their size.
+    const double t =
+        std::clamp(crossOfDifferences(s.ax, s.ay, f.ax, f.ay, s.bx, s.by, s.ax, s.ay) /
+                       crossOfDifferences(f.bx, f.by, f.ax, f.ay, s.bx, s.by, s.ax, s.ay),
+                   0.0, 1.0);
+    x = f.ax + t * (f.bx - f.ax);
+    y = f.ay + t * (f.by - f.ay);
     const double left = std::max(std::min(f.ax, f.bx), std::min(s.ax, s.bx));
     const double right = std::min(std::max(f.ax, f.bx), std::max(s.ax, s.bx));
     const double bottom = std::max(std::min(f.ay, f.by), std::min(s.ay, s.by));

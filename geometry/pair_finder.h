@@ -46,6 +46,12 @@ struct PairRules {
 // PointIntersection or Overlap.
 int meetingKind(const PairRules& rules, const Segment* segments, int j, int i);
 
+// For the exact rules: whether segments j and i meet, how (`kind`), and a
+// point where they do, on both up to 2^-41 of their size: the end point or
+// stretch end they share, or their crossing.
+bool exactMeetingPlace(const PairRules& rules, const Segment* segments, int j, int i, int& kind,
+                       double& x, double& y);
+
 // Segment k's coordinates as the exact rules judge them.
 inline PreciseSegment preciseSegment(const PairRules& rules, const Segment* segments, int k) {
   return rules.precise ? rules.precise[k] : preciseOf(segments[k]);

@@ -37,12 +37,11 @@ struct Extent {
 };
 
 void widen(Extent& e, const Segment* segments, long long from, long long to,
-           const Unfilled<unsigned char>& tiny, long long every, bool rounded) {
+           const Unfilled<unsigned char>& tiny, long long every, const PairRules& rules) {
   for (long long k = from; k < to; ++k) {
     if (tiny[k]) continue;
     const Segment& s = segments[k];
-    const double reach = reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y) +
-                         (rounded ? roundingPerMagnitude * largestMagnitude(s) : 0);
+    const double reach = reachOf(s, rules);
     e.minX = std::min(e.minX, std::min(s.A.x, s.B.x) - reach);
     e.minY = std::min(e.minY, std::min(s.A.y, s.B.y) - reach);
     e.maxX = std::max(e.maxX, std::max(s.A.x, s.B.x) + reach);
@@ -109,7 +108,7 @@ struct Halves {
     std::uint64_t n = 0;
     for (long long k = from; k < to && !stop(k); ++k) {
       if (x.tiny[k]) continue;
-      const Item item = itemOf(x.segments[k], int(k), x.g, x.rounded());
+      const Item item = itemOf(x.segments[k], int(k), x.g, x.options.rules);
       ++count[half][blockOf(item)];
       forEachCell(item, x.g, [&](std::uint32_t) { ++n; });
     }
@@ -134,7 +133,7 @@ struct Halves {
     std::vector<std::size_t> next = begin[half];
     for (long long k = from; k < to && !stop(k); ++k) {
       if (x.tiny[k]) continue;
-      const Item item = itemOf(x.segments[k], int(k), x.g, x.rounded());
+      const Item item = itemOf(x.segments[k], int(k), x.g, x.options.rules);
       x.items[next[blockOf(item)]++] = item;
     }
   }
@@ -291,7 +290,7 @@ PairSearch buildPairIndex(PairIndex& x) {
         long long from, to;
         halfOf(half, count, from, to);
         for (long long k = from; k < to; ++k) x.tiny[k] = smallestNonzero(segments[k]) < tinyBelow;
-        widen(halves[half], segments, from, to, x.tiny, every, x.rounded());
+        widen(halves[half], segments, from, to, x.tiny, every, x.options.rules);
       },
       threads);
   for (int k = 0; k < count; ++k) {

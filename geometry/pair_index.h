@@ -212,21 +212,22 @@ inline bool rowRange(const Item& s, double x0, double x1, double& low, double& h
 // into every cell of its box.
 constexpr int boxCells = 16;
 
-// A segment judged on the coordinates as read lies within half a float
-// spacing of its float ends in each coordinate, so within 2^-23 of its
-// largest coordinate of them: its reach grows by that much, and two such
-// segments that meet come within their reaches again.
+// Judged exactly, two segments meet only where they touch: no reach is
+// needed but for rounding. A segment judged on the coordinates as read lies
+// within half a float spacing of its float ends in each coordinate, so
+// within 2^-23 of its largest coordinate of them: its reach is that much,
+// and two such segments that meet come within their reaches again.
 constexpr double roundingPerMagnitude = 0x1p-23;
 
-// `rounded`: the segment is the float rounding of the one judged.
-inline Item itemOf(const Segment& s, int index, const Grid& g, bool rounded) {
-  const double rounding = rounded ? roundingPerMagnitude * largestMagnitude(s) : 0;
-  Item item{s.A.x,
-            s.A.y,
-            s.B.x,
-            s.B.y,
-            roundedUp(reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y) + rounding + g.pad),
-            std::uint32_t(index)};
+// How far around a segment a partner may lie and still meet it, under
+// `rules`, before the grid's pad.
+inline double reachOf(const Segment& s, const PairRules& rules) {
+  if (!rules.exact) return reachPerLength * lengthOf(s.A.x, s.A.y, s.B.x, s.B.y);
+  return rules.precise ? roundingPerMagnitude * largestMagnitude(s) : 0;
+}
+
+inline Item itemOf(const Segment& s, int index, const Grid& g, const PairRules& rules) {
+  Item item{s.A.x, s.A.y, s.B.x, s.B.y, roundedUp(reachOf(s, rules) + g.pad), std::uint32_t(index)};
   const Rect box = widenedBox(item);
   const int c0 = g.columnAt(box.x0), r0 = g.rowAt(box.y0);
   const int c1 = g.columnAt(box.x1), r1 = g.rowAt(box.y1);

@@ -316,6 +316,10 @@ class Worker {
           }
           if (!x_.crowded(x_.g.cell(cc, cr))) continue;  // tested at the corner
         }
+        if (x_.options.rules.exact) {
+          placeExactly(*a.item, *b.item);
+          continue;
+        }
         double zx, zy;
         if (!meetingPoint(*a.item, *b.item, zx, zy) || !onPath(zx, zy)) continue;
         candidate(*a.item, *b.item);
@@ -334,6 +338,21 @@ class Worker {
       if (level.g.columnAt(x) != level.c || level.g.rowAt(y) != level.r) return false;
     }
     return true;
+  }
+
+  // Judged exactly, two segments meet only where they touch, and the reach
+  // of the items is no more than rounding: the pair is kept in the cell
+  // where a point they share lies, computed from the exact test.
+  void placeExactly(const Item& a, const Item& b) {
+    const int j = std::min(a.index(), b.index()), i = std::max(a.index(), b.index());
+    if (i < lower_ || i >= upper_) return;
+    int kind;
+    double x, y;
+    if (!exactMeetingPlace(x_.options.rules, x_.segments, j, i, kind, x, y)) {
+      ++settled_;
+    } else if (onPath(x, y)) {
+      keys.push_back(pairKey(j, i, kind));
+    }
   }
 
   void candidate(const Item& a, const Item& b) {

@@ -127,6 +127,19 @@ TEST(MapLayers, AnswersAreGeosAnswers) {
           << c.name << ", --tolerance";
     }
   }
+  // A generated map as border and river data are, in degrees: borders along
+  // rivers metres apart and on shared vertices, crossing them at 0.05 to 0.2
+  // degrees, tributaries leaving at tiny angles, tiles meeting end to end.
+  TempDir dir;
+  outputOf(dir.path, std::string("python3 ") + SEGMENTS_SOURCE_DIR +
+                         "/bench/generate.py --wkt --family borders 4000 > layer.csv && "
+                         "ogr2ogr -f GPKG -a_srs EPSG:4326 layer.gpkg layer.csv -oo "
+                         "KEEP_GEOM_COLUMNS=NO");
+  const RunResult generated = runOnLayer(dir, "gpkg", {"--touches"});
+  EXPECT_EQ(generated.status, 0) << generated.err;
+  EXPECT_GT(generated.out.size(), 10000u);
+  EXPECT_TRUE(generated.out == refereeReport(dir.path + "/layer.gpkg", true))
+      << "a generated map of borders and rivers";
 }
 
 // The CSV of a layer against GEOS: `result` (touch with --touches), the
