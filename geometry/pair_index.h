@@ -279,7 +279,8 @@ Grid gridOver(const Rect& region, double cells, double h, double pad);
 // for the distance), so the point that divides pq in the ratio of the two reaches lies within each
 // segment's reach of it, in a cell that holds both. Computed in double from the float ends, it is
 // off by far less than the pad. No such point: the segments lie farther apart than they reach, and
-// cannot meet.
+// cannot meet. Under the exact rules the reach is no more than rounding, which the closest points of
+// nearly parallel segments can miss: the point is then one the exact test finds on both.
 inline bool meetingPoint(const Item& a, const Item& b, double& x, double& y) {
   // The closest points of two segments, p = a.A + s (a.B - a.A) and
   // q = b.A + t (b.B - b.A), by minimizing over s and t in [0, 1].
