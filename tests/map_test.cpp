@@ -298,6 +298,12 @@ TEST(MapLayers, CrossingsLayerReadsBack) {
   EXPECT_EQ(outputOf(dir.path, "ls -A | sort | tr '\\n' ' '"),
             "layer.csv layer.gpkg out.dbf out.geojson out.gpkg out.prj out.shp out.shx "
             "out_overlaps.dbf out_overlaps.prj out_overlaps.shp out_overlaps.shx ");
+  // By the exercise's rules the stretches are the same.
+  const RunResult tolerance = runOnLayer(dir, "gpkg", {"--tolerance", "--crossings", "t.gpkg"});
+  ASSERT_EQ(tolerance.status, 0) << tolerance.err;
+  const std::string stretches = outputOf(dir.path, "ogrinfo -ro -al -q t.gpkg overlaps");
+  EXPECT_NE(stretches.find("LINESTRING (7 0,9 0)"), std::string::npos) << stretches;
+  EXPECT_NE(stretches.find("LINESTRING (20 3,20 5)"), std::string::npos) << stretches;
 }
 
 // Bad layers: a message naming the file, the layer and the feature; 1 for
