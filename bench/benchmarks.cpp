@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "display/draw.h"
+#include "display/prepare.h"
 #include "display/raster.h"
 #include "display/view.h"
 #include "driver/input.h"
@@ -23,7 +24,7 @@
 #include "geometry/intersect.h"
 #include "geometry/pair_finder.h"
 #include "geometry/scene.h"
-#include "tests/reference_draw.h"
+#include "support/reference_draw.h"
 
 namespace {
 
@@ -51,10 +52,7 @@ void clearScene() {
 LoopOutcome fillScene(std::vector<Segment>& segments) {
   static const int devNull = open("/dev/null", O_WRONLY);
   static auto out = std::make_unique<ReportBuffer>(devNull);
-  SegmentArray array;
-  array.items = segments.data();
-  array.count = int(segments.size());
-  const LoopOutcome outcome = reportPairs(array, *out);
+  const LoopOutcome outcome = reportPairs(segments, *out);
   flushReport(*out);
   return outcome;
 }
@@ -124,7 +122,6 @@ void BM_readSegments(benchmark::State& state) {
     std::rewind(file);
     Input input = readSegments(file);
     if (input.segments.count != 1000000) state.SkipWithError("not read");
-    releaseSegments(input.segments);
   }
   std::fclose(file);
   state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
@@ -162,12 +159,11 @@ BENCHMARK(BM_findMeetingPairs)->Unit(benchmark::kMillisecond);
 void BM_rasterHugeView(benchmark::State& state) {
   clearScene();
   std::vector<Segment> segments = sparseSegments(int(state.range(1)) * 1000000);
-  SegmentArray array;
-  array.items = segments.data();
-  array.count = int(segments.size());
   static const int devNull = open("/dev/null", O_WRONLY);
   auto out = std::make_unique<ReportBuffer>(devNull);
-  if (reportPairs(array, *out, {.meetingOnly = true}) != LoopOutcome::Done || !prepareScene()) {
+  Drawing drawing;
+  if (reportPairs(segments, *out, {.meetingOnly = true}) != LoopOutcome::Done ||
+      !prepareScene(drawing)) {
     return state.SkipWithError("no scene");
   }
   const View view{500, 500, 1000 / (2 * std::tan(M_PI / 8)) / double(state.range(0))};
@@ -177,7 +173,8 @@ void BM_rasterHugeView(benchmark::State& state) {
   placement.cy = view.cy;
   placement.pixelsPerUnit = pixelsPerUnit(view, 700);
   std::vector<std::uint8_t> pixels;
-  for (auto _ : state) rasterDrawing(placement, 1024, 700, pixels);
+  RasterCanvases canvases;
+  for (auto _ : state) rasterDrawing(drawing, placement, 1024, 700, pixels, canvases);
   clearScene();
 }
 BENCHMARK(BM_rasterHugeView)
@@ -202,6 +199,12 @@ void BM_addSegment(benchmark::State& state) {
 BENCHMARK(BM_addSegment)->Unit(benchmark::kMillisecond);
 
 // The window of the n = 1,000 scene, framed as the program frames it.
+// The drawing of the redraw benchmarks' scene.
+Drawing& theDrawing() {
+  static Drawing drawing;
+  return drawing;
+}
+
 bool openSceneWindow() {
   static int state = 0;  // 0 not tried, 1 open, -1 no display
   if (state != 0) return state > 0;
@@ -226,15 +229,16 @@ bool openSceneWindow() {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(45, 1024.0 / 700, nearPlane(view), farPlane(view));
-  if (!prepareScene()) return false;
+  if (!prepareScene(theDrawing())) return false;
   state = 1;
   return true;
 }
 
 void BM_redrawPrepared(benchmark::State& state) {
   if (!openSceneWindow()) return state.SkipWithError("no X display");
+  PaintCache cache;
   for (auto _ : state) {
-    paintScene();
+    paintScene(theDrawing(), Placement{}, cache);
     glFinish();
   }
   state.counters["stored_segments"] = double(scene.segments.size());

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/program_runner.h"
-#include "tests/x_display.h"
+#include "support/program_runner.h"
+#include "support/x_display.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench/read_report.h"
-#include "tests/program_runner.h"
-#include "tests/x_display.h"
+#include "support/program_runner.h"
+#include "support/x_display.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "referee/geos_referee.h"
+#include "support/geos_referee.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/buckets.h"
 #include "geometry/pages.h"
 #include "view.h"
 
@@ -35,17 +36,21 @@ struct Run {
 // cells it shows: those within a cell's width across by the cell of their
 // lower left corner, cell by cell and row by row, then the longer ones.
 // The numbers 0 .. n - 1 grouped by bucket, bucketOf(k) being k's: `start`
-// (one entry more than there are buckets, all 0 on entry) gets where each
-// bucket's numbers begin in `order`, and `order` the numbers, bucket by
-// bucket, each bucket's in increasing order.
+// (one entry more than there are buckets) gets where each bucket's numbers
+// begin in `order`, and `order` the numbers, bucket by bucket, each
+// bucket's in increasing order.
 template <class BucketOf>
 void groupByBucket(std::size_t n, BucketOf bucketOf, LargeVector<std::uint32_t>& start,
                    LargeVector<std::uint32_t>& order) {
-  for (std::size_t k = 0; k < n; ++k) ++start[bucketOf(k) + 1];
-  for (std::size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
   order.resize(n);
-  LargeVector<std::uint32_t> next(start.begin(), start.end() - 1);
-  for (std::size_t k = 0; k < n; ++k) order[next[bucketOf(k)]++] = std::uint32_t(k);
+  sortIntoBuckets(
+      start.data(), start.size() - 1,
+      [&](auto count) {
+        for (std::size_t k = 0; k < n; ++k) count(bucketOf(k));
+      },
+      [&](auto place) {
+        for (std::size_t k = 0; k < n; ++k) order[place(bucketOf(k))] = std::uint32_t(k);
+      });
 }
 
 struct RunCells {
@@ -91,12 +96,41 @@ struct RunCells {
   }
 };
 
+// The drawing made from the scene (see prepare.h): what the window and the
+// picture paint.
 struct Drawing {
   LargeVector<float> vertices;  // x, y pairs
   std::vector<Run> runs;        // circles, lines, segments, then points
   std::vector<RunCells> cells;
   Box bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};  // of every vertex
-  unsigned generation = 0;                               // counts the drawings made
 };
 
-extern Drawing drawing;
+// Drawings of more than this many vertices are painted on the processor:
+// the software driver takes about 0.3 microseconds a figure, and ten times
+// the vertices' bytes of memory, so a million figures take the better part
+// of a second and hundreds of megabytes.
+inline constexpr std::size_t hugeDrawing = 300000;
+
+// Whether the drawing is too large for the graphics driver to draw at a
+// useful pace: then every view of it is painted on the processor.
+inline bool paintedOnProcessor(const Drawing& drawing) {
+  return drawing.vertices.size() / 2 > hugeDrawing;
+}
+
+// The bytes of vertices of the drawing that OpenGL draws: none for a
+// drawing painted on the processor.
+inline std::uint64_t drawingVertexBytes(const Drawing& drawing) {
+  return paintedOnProcessor(drawing) ? 0 : drawing.vertices.size() * sizeof(float);
+}
+
+// The crossing points drawn: `count` x, y pairs; and, where they are kept
+// in cells, the cells.
+const float* crossingPoints(const Drawing& drawing, std::size_t& count,
+                            const RunCells** cells = nullptr);
+
+// The bounds of every figure drawn (end points, crossing points); false for
+// an empty drawing.
+bool drawingBounds(const Drawing& drawing, Box& box);
+
+// Whether any figure drawn passes through `box`.
+bool anyFigureIn(const Drawing& drawing, const Box& box);

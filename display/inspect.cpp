@@ -12,16 +12,6 @@
 
 namespace {
 
-const Segment* inputSegments = nullptr;
-int inputCount = 0;
-PairKeys meetingPairs;
-bool segmentZeroMeets = false;
-SegmentCells segmentIndex;
-// The pairs in which each segment is the earlier: those of segment k are
-// meetingPairs[partnerPairs[partnerStart[k] ...]] up to partnerStart[k + 1].
-// Empty where memory ran out; then the pairs are searched instead.
-LargeVector<std::uint32_t> partnerStart, partnerPairs;
-
 std::string pointText(float x, float y) {
   return "(" + shortest(x) + ", " + shortest(y) + ")";
 }
@@ -64,44 +54,42 @@ std::vector<float> dotsOn(const std::vector<Segment>& highlighted, const float* 
 }
 
 // The pairs of segment s as the later of the two: a run of the report.
-std::span<const PairKey> pairsAsLater(int s) {
-  const auto first = std::partition_point(meetingPairs.begin(), meetingPairs.end(),
+std::span<const PairKey> pairsAsLater(const Inspection& in, int s) {
+  const auto first = std::partition_point(in.meetings.begin(), in.meetings.end(),
                                           [s](PairKey key) { return laterOf(key) < s; });
-  const auto end = std::partition_point(first, meetingPairs.end(),
+  const auto end = std::partition_point(first, in.meetings.end(),
                                         [s](PairKey key) { return laterOf(key) == s; });
   return {first, end};
 }
 
 // Calls f(key) for each pair of segment s as the earlier of the two.
 template <class F>
-void forPairsAsEarlier(int s, F f) {
-  if (partnerStart.empty()) {
-    for (const PairKey key : meetingPairs) {
+void forPairsAsEarlier(const Inspection& in, int s, F f) {
+  if (in.partnerStart.empty()) {
+    for (const PairKey key : in.meetings) {
       if (earlierOf(key) == s) f(key);
     }
     return;
   }
-  for (std::uint32_t k = partnerStart[std::size_t(s)]; k < partnerStart[std::size_t(s) + 1]; ++k) {
-    f(meetingPairs[partnerPairs[k]]);
+  for (std::uint32_t k = in.partnerStart[std::size_t(s)]; k < in.partnerStart[std::size_t(s) + 1];
+       ++k) {
+    f(in.meetings[in.partnerPairs[k]]);
   }
 }
 
-std::string (*segmentOrigin)(int) = nullptr;
-bool (*crossingOf)(int, int, Point&) = nullptr;
-
-void selectSegment(Selection& selection) {
+void selectSegment(const Inspection& in, Selection& selection) {
   const int s = selection.picked.segment;
   const auto add = [&](PairKey key, int partner) {
     (kindOf(key) == Overlap ? selection.overlapped : selection.crossed).push_back(partner);
   };
-  for (const PairKey key : pairsAsLater(s)) add(key, earlierOf(key));
-  forPairsAsEarlier(s, [&](PairKey key) { add(key, laterOf(key)); });
+  for (const PairKey key : pairsAsLater(in, s)) add(key, earlierOf(key));
+  forPairsAsEarlier(in, s, [&](PairKey key) { add(key, laterOf(key)); });
   std::sort(selection.crossed.begin(), selection.crossed.end());
   std::sort(selection.overlapped.begin(), selection.overlapped.end());
-  const Segment& segment = inputSegments[s];
+  const Segment& segment = in.segments[std::size_t(s)];
   selection.head = "Duz " + std::to_string(s) + ": " + pointText(segment.A.x, segment.A.y) + " - " +
                    pointText(segment.B.x, segment.B.y);
-  if (const std::string origin = segmentOrigin ? segmentOrigin(s) : ""; !origin.empty()) {
+  if (const std::string origin = in.origin ? in.origin(s) : ""; !origin.empty()) {
     selection.head += " (" + origin + ")";
   }
   const std::pair<const char*, const std::vector<int>*> lists[] = {
@@ -109,32 +97,32 @@ void selectSegment(Selection& selection) {
   for (const auto& [title, list] : lists) {
     for (std::size_t k = 0; k < list->size(); ++k) {
       selection.pieces.push_back((k == 0 ? title : ", ") + std::to_string((*list)[k]));
-      selection.highlighted.push_back(inputSegments[(*list)[k]]);
+      selection.highlighted.push_back(in.segments[std::size_t((*list)[k])]);
     }
   }
   selection.highlighted.push_back(segment);
 }
 
-void selectCrossing(Selection& selection) {
+void selectCrossing(const Inspection& in, Selection& selection) {
   const Point p = selection.picked.point;
   // Only segments whose boxes hold the point can cross there.
   std::vector<int> near;
-  forSegmentsNear(segmentIndex, inputCount, Box{p.x, p.y, p.x, p.y}, [&](int k) {
-    if (inBox(p.x, p.y, inputSegments[k])) near.push_back(k);
+  forSegmentsNear(in.segmentIndex, int(in.segments.size()), Box{p.x, p.y, p.x, p.y}, [&](int k) {
+    if (inBox(p.x, p.y, in.segments[std::size_t(k)])) near.push_back(k);
   });
   std::sort(near.begin(), near.end());
   near.erase(std::unique(near.begin(), near.end()), near.end());
   for (const int i : near) {
-    for (const PairKey key : pairsAsLater(i)) {
+    for (const PairKey key : pairsAsLater(in, i)) {
       const int j = earlierOf(key);
       if (kindOf(key) != PointIntersection || !std::binary_search(near.begin(), near.end(), j)) {
         continue;
       }
       Point crossing;
       const bool meets =
-          crossingOf ? crossingOf(j, i, crossing)
-                     : intersectSegments(inputSegments[j], inputSegments[i], &crossing) ==
-                           PointIntersection;
+          in.crossing ? in.crossing(j, i, crossing)
+                      : intersectSegments(in.segments[std::size_t(j)], in.segments[std::size_t(i)],
+                                          &crossing) == PointIntersection;
       if (meets && crossing.x == p.x && crossing.y == p.y) selection.pairs.emplace_back(j, i);
     }
   }
@@ -143,8 +131,8 @@ void selectCrossing(Selection& selection) {
     const auto [j, i] = selection.pairs[k];
     selection.pieces.push_back((k == 0 ? " duzi " : ", ") + std::to_string(j) + " i " +
                                std::to_string(i));
-    selection.highlighted.push_back(inputSegments[j]);
-    selection.highlighted.push_back(inputSegments[i]);
+    selection.highlighted.push_back(in.segments[std::size_t(j)]);
+    selection.highlighted.push_back(in.segments[std::size_t(i)]);
   }
 }
 
@@ -155,44 +143,37 @@ std::string shortest(float v) {
   return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
-void inspectReport(const Segment* segments, int count, PairKeys meetings) {
-  inputSegments = segments;
-  inputCount = count;
-  meetingPairs = std::move(meetings);
-  segmentZeroMeets = std::any_of(meetingPairs.begin(), meetingPairs.end(),
-                                 [](PairKey key) { return earlierOf(key) == 0; });
-  segmentIndex = segmentCells(segments, count);
-  partnerStart = {};
-  partnerPairs = {};
-  if (meetingPairs.size() >= UINT32_MAX) return;
+Inspection inspectReport(std::span<const Segment> segments, PairKeys meetings) {
+  Inspection in;
+  in.segments = segments;
+  in.meetings = std::move(meetings);
+  in.segmentZeroMeets = std::any_of(in.meetings.begin(), in.meetings.end(),
+                                    [](PairKey key) { return earlierOf(key) == 0; });
+  in.segmentIndex = segmentCells(segments.data(), int(segments.size()));
+  if (in.meetings.size() >= UINT32_MAX) return in;
   try {
-    partnerStart.assign(std::size_t(count) + 1, 0);
+    in.partnerStart.assign(segments.size() + 1, 0);
+    const PairKeys& pairs = in.meetings;
     groupByBucket(
-        meetingPairs.size(), [](std::size_t k) { return std::size_t(earlierOf(meetingPairs[k])); },
-        partnerStart, partnerPairs);
+        pairs.size(), [&](std::size_t k) { return std::size_t(earlierOf(pairs[k])); },
+        in.partnerStart, in.partnerPairs);
   } catch (const std::bad_alloc&) {
-    partnerStart = {};
-    partnerPairs = {};
+    in.partnerStart = {};
+    in.partnerPairs = {};
   }
+  return in;
 }
 
-Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount,
-                   const RunCells* pointCells) {
+Selection selectAt(const Inspection& inspection, double x, double y, double radius,
+                   const float* points, std::size_t pointCount, const RunCells* pointCells) {
   Selection selection;
-  selection.picked = pickFigure(x, y, radius, inputSegments, inputCount, segmentZeroMeets, points,
-                                pointCount, &segmentIndex, pointCells);
-  if (selection.picked.kind == Picked::Segment) selectSegment(selection);
-  if (selection.picked.kind == Picked::Crossing) selectCrossing(selection);
+  selection.picked = pickFigure(x, y, radius, inspection.segments.data(),
+                                int(inspection.segments.size()), inspection.segmentZeroMeets,
+                                points, pointCount, &inspection.segmentIndex, pointCells);
+  if (selection.picked.kind == Picked::Segment) selectSegment(inspection, selection);
+  if (selection.picked.kind == Picked::Crossing) selectCrossing(inspection, selection);
   selection.dots = dotsOn(selection.highlighted, points, pointCount, pointCells);
   return selection;
-}
-
-void describeSegmentsBy(std::string (*origin)(int segment)) {
-  segmentOrigin = origin;
-}
-
-void findCrossingsBy(bool (*crossing)(int j, int i, Point& at)) {
-  crossingOf = crossing;
 }
 
 std::string captionOf(const Selection& selection) {

@@ -4,25 +4,13 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "geometry/figures.h"
-#include "geometry/pair_finder.h"
+#include "geometry/pair_keys.h"
 #include "pick.h"
-
-// The input segments, numbered as in the report, and the pairs that meet,
-// in report order: kept while the window is open.
-void inspectReport(const Segment* segments, int count, PairKeys meetings);
-
-// Where a selected segment comes from (a map's layer, feature, part and
-// vertex), said in its caption after its ends; nothing for "".
-void describeSegmentsBy(std::string (*origin)(int segment));
-
-// Where two segments that meet at a point meet, as the report judged them
-// (exactly, say): false where they do not meet at one point. Without it,
-// by intersectSegments.
-void findCrossingsBy(bool (*crossing)(int j, int i, Point& at));
 
 struct Selection {
   Picked picked;
@@ -34,10 +22,34 @@ struct Selection {
   std::vector<std::string> pieces;         // "; sece: 0", ", 1", ...
 };
 
+// What the window's clicks look up: the input segments, numbered as in the
+// report, and the pairs that meet, in report order, kept while the window is
+// open.
+struct Inspection {
+  std::span<const Segment> segments;
+  PairKeys meetings;
+  bool segmentZeroMeets = false;  // segment 0 is drawn only where it meets another
+  SegmentCells segmentIndex;
+  // The pairs in which each segment is the earlier: those of segment k are
+  // meetings[partnerPairs[partnerStart[k] ...]] up to partnerStart[k + 1].
+  // Empty where memory ran out; then the pairs are searched instead.
+  LargeVector<std::uint32_t> partnerStart, partnerPairs;
+  // Where a selected segment comes from (a map's layer, feature, part and
+  // vertex), said in its caption after its ends; nothing for "".
+  std::function<std::string(int segment)> origin;
+  // Where two segments that meet at a point meet, as the report judged them
+  // (exactly, say): false where they do not meet at one point. Without it,
+  // by intersectSegments.
+  std::function<bool(int j, int i, Point& at)> crossing;
+};
+
+Inspection inspectReport(std::span<const Segment> segments, PairKeys meetings);
+
 // What lies at (x, y) within `radius`, with everything the window shows of
 // it; `points` are the crossing points drawn, x, y pairs, in `pointCells`
 // where the drawing keeps them in cells.
-Selection selectAt(double x, double y, double radius, const float* points, std::size_t pointCount,
+Selection selectAt(const Inspection& inspection, double x, double y, double radius,
+                   const float* points, std::size_t pointCount,
                    const RunCells* pointCells = nullptr);
 
 // The whole caption.

@@ -10,9 +10,6 @@
 
 namespace {
 
-const Segment* input = nullptr;
-int inputCount = 0;
-
 constexpr float offsetPixels = 4;  // up and to the right of the midpoint
 
 struct Midpoint {
@@ -22,17 +19,13 @@ struct Midpoint {
 
 }  // namespace
 
-void labelSegments(const Segment* segments, int count) {
-  input = segments;
-  inputCount = count;
-}
-
-bool paintLabels(const Placement& placement, const Box& visible) {
+bool paintLabels(std::span<const Segment> segments, const Placement& placement,
+                 const Box& visible) {
   // Only the numbers in view, and only a few hundred: more would cover the
   // drawing and cost the driver memory for every character.
   std::vector<Midpoint> shown;
-  for (int k = 0; k < inputCount; ++k) {
-    const Segment& s = input[k];
+  for (int k = 0; k < int(segments.size()); ++k) {
+    const Segment& s = segments[std::size_t(k)];
     const double x = s.A.x / 2.0 + s.B.x / 2.0, y = s.A.y / 2.0 + s.B.y / 2.0;
     if (x < visible.minX || x > visible.maxX || y < visible.minY || y > visible.maxY) continue;
     if (shown.size() == labelLimit) return false;

@@ -3,19 +3,17 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 
-#include "draw.h"
 #include "geometry/figures.h"
+#include "placement.h"
 
 // The most numbers drawn at once.
 inline constexpr std::size_t labelLimit = 300;
 
-// The input segments, numbered from 0: `segments` has to stay as it is
-// while the window is open.
-void labelSegments(const Segment* segments, int count);
-
-// Paints, in black, the number of every input segment whose midpoint lies
+// Paints, in black, the number of every one of the input `segments`,
+// numbered from 0, whose midpoint lies
 // in `visible`, placed as `placement` places the drawing, and leaves the
 // current colour as it was. With more than labelLimit of them in view,
 // paints none and returns false.
-bool paintLabels(const Placement& placement, const Box& visible);
+bool paintLabels(std::span<const Segment> segments, const Placement& placement, const Box& visible);

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "draw.h"
 #include "inspect.h"
+#include "placement.h"
 
 // The segments the selection meets, 2 pixels wide in green, the selected
 // segment 3 pixels wide in blue, each with its end dots in its colour, and,

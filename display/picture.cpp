@@ -4,18 +4,16 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <new>
 #include <vector>
 
-#include "draw.h"
-#include "window.h"
+#include "frame.h"
+#include "geometry/scene.h"
 
 namespace {
 
-constexpr int width = 1024, height = 700;
+constexpr int width = firstWidth, height = firstHeight;
 
 // An OpenGL context of Mesa's surfaceless platform: no display and no window,
 // drawing into a pixel buffer. A framebuffer object would do as well, but
@@ -73,26 +71,18 @@ class OffscreenContext {
 
 }  // namespace
 
-PictureResult writeFirstFrame(PngFile& file) {
+PictureResult writeFirstFrame(const Drawing& drawing, PngFile& file) {
   OffscreenContext context;
   if (!context.ready()) return {PictureOutcome::NoGraphics};
-  std::vector<unsigned char> pixels, rows;
   try {
-    pixels.resize(std::size_t(width) * height * 3);
-    rows.resize(pixels.size());
+    PaintCache cache;
+    paintFirstFrame(drawing, firstFrame(drawing, scene.minCorner, scene.maxCorner, width, height),
+                    cache);
+    glFinish();
+    const std::vector<unsigned char> rows = readPixels(width, height, true);
+    const int error = file.write(width, height, rows.data());
+    return {error ? PictureOutcome::CannotWrite : PictureOutcome::Written, error};
   } catch (const std::bad_alloc&) {
     return {PictureOutcome::OutOfMemory};
   }
-  paintFirstFrame(width, height);
-  glFinish();
-  // OpenGL reads rows from the bottom up; the file lists them from the top.
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  const std::size_t stride = std::size_t(width) * 3;
-  for (int row = 0; row < height; ++row) {
-    std::copy_n(&pixels[std::size_t(height - 1 - row) * stride], stride,
-                &rows[std::size_t(row) * stride]);
-  }
-  const int error = file.write(width, height, rows.data());
-  return {error ? PictureOutcome::CannotWrite : PictureOutcome::Written, error};
 }

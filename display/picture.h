@@ -1,6 +1,7 @@
 // The window's first frame as a picture file, drawn without any display.
 #pragma once
 
+#include "drawing.h"
 #include "png_file.h"
 
 enum class PictureOutcome { Written, NoGraphics, OutOfMemory, CannotWrite };
@@ -11,6 +12,6 @@ struct PictureResult {
 };
 
 // Draws the first frame of the window (1024 x 700, framed and drawn as the
-// window draws it) in an off-screen OpenGL context, and writes it to `file`.
-// The scene must be prepared.
-PictureResult writeFirstFrame(PngFile& file);
+// window draws it) of the drawing in an off-screen OpenGL context, and
+// writes it to `file`.
+PictureResult writeFirstFrame(const Drawing& drawing, PngFile& file);

@@ -7,7 +7,7 @@
 // the same colour can be dropped without changing a single pixel. What
 // remains is drawn from vertex arrays, one call per run of equal colour, in
 // the order circles, lines, segments, points.
-#include "draw.h"
+#include "prepare.h"
 
 #include <algorithm>
 #include <array>
@@ -20,26 +20,10 @@
 #include <vector>
 
 #include "drawing.h"
+#include "geometry/buckets.h"
 #include "geometry/scene.h"
+#include "geometry/stopping.h"
 #include "palette.h"
-#include "raster.h"
-
-Drawing drawing;
-
-RunCells RunCells::over(const Box& all, std::size_t figures, double perCell) {
-  RunCells cells;
-  const double spanX = all.maxX - all.minX, spanY = all.maxY - all.minY;
-  const double target = std::max(1.0, double(figures) / perCell);
-  cells.width = std::max({std::sqrt(spanX * spanY / target), spanX / 4096, spanY / 4096,
-                          std::numeric_limits<double>::min()});
-  cells.inverse = 1 / cells.width;
-  cells.x0 = all.minX;
-  cells.y0 = all.minY;
-  cells.columns = int(std::min(4096.0, std::floor(spanX * cells.inverse) + 1));
-  cells.rows = int(std::min(4096.0, std::floor(spanY * cells.inverse) + 1));
-  cells.start.assign(std::size_t(cells.columns) * std::size_t(cells.rows) + 2, 0);
-  return cells;
-}
 
 namespace {
 
@@ -86,7 +70,7 @@ void widen(Box& box, double x, double y) {
 // a grid over them, about four figures a cell, and returns the number of
 // the cells in drawing.cells.
 template <class Figure>
-int storeInCells(const FigureList<Figure>& list, bool (*stopped)()) {
+int storeInCells(Drawing& drawing, const FigureList<Figure>& list, bool (*stopped)()) {
   constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
   const auto figureBox = [](const Figure& f) {
     const Vertices<count> v = verticesOf(f);
@@ -103,19 +87,23 @@ int storeInCells(const FigureList<Figure>& list, bool (*stopped)()) {
   RunCells cells = RunCells::over(all, list.figureCount(), 4);
   const auto cellOf = [&](const Figure& f) { return cells.cellOf(figureBox(f)); };
   std::size_t done = 0;
-  list.forEachFigure([&](const Figure& f) {
-    if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
-    ++cells.start[cellOf(f) + 1];
-  });
-  for (std::size_t k = 1; k < cells.start.size(); ++k) cells.start[k] += cells.start[k - 1];
   const std::size_t first = drawing.vertices.size();
   drawing.vertices.resize(first + list.figureCount() * count);
-  LargeVector<std::uint32_t> next(cells.start.begin(), cells.start.end() - 1);
-  list.forEachFigure([&](const Figure& f) {
-    if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
-    const Vertices<count> v = verticesOf(f);
-    std::copy(v.begin(), v.end(), &drawing.vertices[first + count * next[cellOf(f)]++]);
-  });
+  sortIntoBuckets(
+      cells.start.data(), cells.start.size() - 1,
+      [&](auto countIn) {
+        list.forEachFigure([&](const Figure& f) {
+          if (stopDue(++done, [&] { return stopped && stopped(); })) throw Interrupted{};
+          countIn(cellOf(f));
+        });
+      },
+      [&](auto place) {
+        list.forEachFigure([&](const Figure& f) {
+          if (stopDue(++done, [&] { return stopped && stopped(); })) throw Interrupted{};
+          const Vertices<count> v = verticesOf(f);
+          std::copy(v.begin(), v.end(), &drawing.vertices[first + count * place(cellOf(f))]);
+        });
+      });
   drawing.cells.push_back(std::move(cells));
   return int(drawing.cells.size() - 1);
 }
@@ -126,8 +114,8 @@ int storeInCells(const FigureList<Figure>& list, bool (*stopped)()) {
 // figure whose colour code is not in the palette takes the colour in force
 // at each of its runs, and each of them is drawn.
 template <class Figure>
-void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool huge,
-                 bool (*stopped)()) {
+void prepareList(Drawing& drawing, const FigureList<Figure>& list, Shape shape, int& current,
+                 bool huge, bool (*stopped)()) {
   constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
   // Figures all in one colour of the palette, such as the pair loop's: in
   // whatever order they are drawn, the same pixels take that colour, so
@@ -135,7 +123,7 @@ void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool
   // cell is.
   std::int32_t colour;
   if (list.oneColour(colour) && isPaletteCode(colour) && shape != Shape::Circles) {
-    const int cells = huge ? storeInCells(list, stopped) : -1;
+    const int cells = huge ? storeInCells(drawing, list, stopped) : -1;
     const std::size_t first =
         drawing.vertices.size() - (cells < 0 ? 0 : list.figureCount() * count);
     if (cells < 0) {
@@ -143,7 +131,7 @@ void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool
       float* at = drawing.vertices.data() + first;
       std::size_t done = 0;
       list.forEachFigure([&](const Figure& f) {
-        if ((++done & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
+        if (stopDue(++done, [&] { return stopped && stopped(); })) throw Interrupted{};
         const Vertices<count> v = verticesOf(f);
         at = std::copy(v.begin(), v.end(), at);
       });
@@ -164,7 +152,7 @@ void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool
   drawing.vertices.reserve(drawing.vertices.size() + list.figureCount() * count);
   std::uint32_t run = 0;
   list.forEachRunOfFigures([&](const auto& r) {
-    if ((++run & 0xFFFF) == 0 && stopped && stopped()) throw Interrupted{};
+    if (stopDue(++run, [&] { return stopped && stopped(); })) throw Interrupted{};
     const Figure& f = list.figure(r.figure);
     const bool ownColour = isPaletteCode(f.colour);
     if (ownColour) current = f.colour;
@@ -183,21 +171,19 @@ void prepareList(const FigureList<Figure>& list, Shape shape, int& current, bool
 
 }  // namespace
 
-bool prepareScene(bool (*stopped)()) {
+bool prepareScene(Drawing& drawing, bool (*stopped)()) {
+  drawing = Drawing{};
   try {
-    const unsigned generation = drawing.generation + 1;
-    drawing = Drawing{};
-    drawing.generation = generation;
     // Room for every vertex at once: growing would copy, into fresh memory.
     drawing.vertices.reserve(2 *
                              (100 * scene.circles.figureCount() + 2 * scene.lines.figureCount() +
                               2 * scene.segments.figureCount() + scene.points.figureCount()));
     const bool huge = drawing.vertices.capacity() / 2 > hugeDrawing;
     int current = inheritedColour;
-    prepareList(scene.circles, Shape::Circles, current, huge, stopped);
-    prepareList(scene.lines, Shape::Lines, current, huge, stopped);
-    prepareList(scene.segments, Shape::Segments, current, huge, stopped);
-    prepareList(scene.points, Shape::Points, current, huge, stopped);
+    prepareList(drawing, scene.circles, Shape::Circles, current, huge, stopped);
+    prepareList(drawing, scene.lines, Shape::Lines, current, huge, stopped);
+    prepareList(drawing, scene.segments, Shape::Segments, current, huge, stopped);
+    prepareList(drawing, scene.points, Shape::Points, current, huge, stopped);
     for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
       widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
     }
@@ -205,16 +191,6 @@ bool prepareScene(bool (*stopped)()) {
   } catch (const std::bad_alloc&) {
   } catch (const Interrupted&) {
   }
-  const unsigned generation = drawing.generation;
   drawing = Drawing{};
-  drawing.generation = generation;
   return false;
-}
-
-bool paintedOnProcessor() {
-  return drawing.vertices.size() / 2 > hugeDrawing;
-}
-
-std::uint64_t drawingVertexBytes() {
-  return paintedOnProcessor() ? 0 : drawing.vertices.size() * sizeof(float);
 }

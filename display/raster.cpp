@@ -4,229 +4,18 @@
 #include <cmath>
 #include <memory>
 
-#include "drawing.h"
 #include "geometry/two_threads.h"
-#include "palette.h"
-#include "view.h"
+#include "raster_canvas.h"
+
+using namespace raster_detail;
 
 namespace {
-
-// A pixel as one word while painting (red, green, blue, and a mark in the
-// top byte where the canvas painted it): a dot writes whole words.
-constexpr std::uint32_t painted = 0xFF000000u;
-
-// floor and ceil of a value no less than -8, without the library's calls:
-// truncation is the floor where the value is not negative.
-int floorOf(double v) {
-  return int(v + 8) - 8;
-}
-int ceilOf(double v) {
-  const int f = floorOf(v);
-  return f + (f < v);
-}
-
-std::uint32_t pixelOf(int code) {
-  const auto part = [&](int k) { return std::uint32_t(std::lround(palette[code][k] * 255)); };
-  return painted | part(0) | part(1) << 8 | part(2) << 16;
-}
-
-// The window's pixels while painting, and where the drawing plane lies on
-// them. Sizes are `long`, so that the compiler knows the pixel stores leave
-// them be.
-struct Canvas {
-  long width, height;
-  std::uint32_t* pixels;  // rows from the bottom
-  std::uint32_t colour;
-  double cx, cy, perUnit;  // the plane's point at the centre, pixels per unit
-  // Many dots of one colour are marked first, at the lower left corner of
-  // the square, 3 columns and rows beyond the canvas's lower left; the
-  // squares are filled in one pass when the colour ends. Marks are bools:
-  // stores of bytes might change anything else, for all the compiler knows.
-  bool* marks;  // and one spare past them, for dots out of sight
-  bool marking = false, marked = false;
-
-  double x(float v) const { return double(width) / 2 + (v - cx) * perUnit; }
-  double y(float v) const { return double(height) / 2 + (v - cy) * perUnit; }
-
-  void set(long x, long y) {
-    if (x < 0 || y < 0 || x >= width || y >= height) return;
-    pixels[y * width + x] = colour;
-  }
-
-  // A point of size 4: the pixels whose centres lie in the square of side 4
-  // about it, or its mark.
-  void dot(double x, double y) {
-    if (!(x > -3 && y > -3 && x < width + 3 && y < height + 3)) return;
-    const long left = ceilOf(x - 2.5), bottom = ceilOf(y - 2.5);
-    if (left < 0 || bottom < 0 || left + 4 > width || bottom + 4 > height) {
-      for (long row = bottom; row < bottom + 4; ++row) {
-        for (long column = left; column < left + 4; ++column) set(column, row);
-      }
-      return;
-    }
-    for (long row = bottom; row < bottom + 4; ++row) {
-      std::fill_n(pixels + row * width + left, 4, colour);
-    }
-  }
-
-  // The marks of the dots at vertices [first, end) of v, a block at a
-  // time: where each goes is the same arithmetic for every vertex, done
-  // side by side, and only the marks are stored one by one.
-  void markDots(const float* v, std::size_t first, std::size_t end) {
-    // x and y side by side, as the processor's vector registers hold them.
-    using Pair = double __attribute__((vector_size(16)));
-    using Ints = int __attribute__((vector_size(8)));
-    constexpr std::size_t block = 256;
-    int at[block];
-    const int w = int(width), h = int(height), spare = (w + 3) * (h + 3);
-    const Pair half = {double(width) / 2, double(height) / 2}, centre = {cx, cy};
-    // Corners outside these are out of sight; clamped to them, they convert
-    // to int without overflow.
-    const Pair low = {-8, -8}, high = {double(w) + 8, double(h) + 8};
-    for (std::size_t k = first; k < end; k += 2 * block) {
-      const std::size_t count = std::min(block, (end - k) / 2);
-      const float* u = v + k;
-      for (std::size_t i = 0; i < count; ++i) {
-        const Pair p = {u[2 * i], u[2 * i + 1]};
-        // The square's corner, 3 beyond the canvas: as dot() places it.
-        Pair corner = (half + (p - centre) * perUnit) - 2.5;
-        corner = corner < low ? low : corner;
-        corner = corner > high ? high : corner;
-        Ints c = __builtin_convertvector(corner + 8, Ints) - 8;
-        c -= __builtin_convertvector(__builtin_convertvector(c, Pair) < corner, Ints);
-        c += 3;
-        const bool seen = (c[0] >= 0) & (c[1] >= 0) & (c[0] < w + 3) & (c[1] < h + 3);
-        at[i] = seen ? c[1] * (w + 3) + c[0] : spare;
-      }
-      for (std::size_t i = 0; i < count; ++i) marks[at[i]] = true;
-    }
-    marked = true;
-  }
-
-  // The lines of the segments at vertices [first, end) of v, but for those
-  // shorter than a pixel: the squares of their end dots hold the end pixels
-  // of a line, and so all of such a one.
-  void lines(const float* v, std::size_t first, std::size_t end) {
-    using Pair = double __attribute__((vector_size(16)));
-    const Pair half = {double(width) / 2, double(height) / 2}, centre = {cx, cy};
-    for (std::size_t k = first; k < end; k += 4) {
-      const Pair a = half + (Pair{v[k], v[k + 1]} - centre) * perUnit;
-      const Pair b = half + (Pair{v[k + 2], v[k + 3]} - centre) * perUnit;
-      const Pair d = b - a;
-      if ((d[0] >= 1) | (d[0] <= -1) | (d[1] >= 1) | (d[1] <= -1)) line(a[0], a[1], b[0], b[1]);
-    }
-  }
-
-  // The squares of the marked dots, painted; the marks cleared. Pixel
-  // (x, y) is in the square of the dot marked at (x..x + 3, y..y + 3).
-  void fillMarks() {
-    if (!marked) return;
-    const long stride = width + 3;
-    std::vector<std::uint8_t> column(static_cast<std::size_t>(stride));
-    for (long y = 0; y < height; ++y) {
-      const bool* rows = marks + y * stride;
-      for (long x = 0; x < stride; ++x) {
-        column[x] = rows[x] | rows[x + stride] | rows[x + 2 * stride] | rows[x + 3 * stride];
-      }
-      std::uint32_t* row = pixels + y * width;
-      for (long x = 0; x < width; ++x) {
-        if (column[x] | column[x + 1] | column[x + 2] | column[x + 3]) row[x] = colour;
-      }
-    }
-    std::fill(marks, marks + stride * (height + 3) + 1, false);
-    marked = false;
-  }
-
-  // A line a pixel wide, one pixel per step along its longer axis.
-  void line(double ax, double ay, double bx, double by) {
-    if ((ax < -2 && bx < -2) || (ay < -2 && by < -2) || (ax > width + 2 && bx > width + 2) ||
-        (ay > height + 2 && by > height + 2)) {
-      return;
-    }
-    // Shorter than a pixel, as most are in a view of a huge drawing: one
-    // pixel, or two.
-    const double dx = bx - ax, dy = by - ay;
-    if (std::fabs(dx) < 1 && std::fabs(dy) < 1) {  // within the window and a little more
-      set(floorOf(ax), floorOf(ay));
-      set(floorOf(bx), floorOf(by));
-      return;
-    }
-    const bool inside = ax >= -2 && ay >= -2 && bx >= -2 && by >= -2 && ax <= width + 2 &&
-                        bx <= width + 2 && ay <= height + 2 && by <= height + 2;
-    if (inside) {
-      steps(ax, ay, bx, by);
-      return;
-    }
-    // Clipped to a little more than the window first: a long line far
-    // outside costs nothing.
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {ax + 2, width + 2 - ax, ay + 2, height + 2 - ay};
-    for (int k = 0; k < 4; ++k) {
-      if (p[k] == 0) {
-        if (q[k] < 0) return;
-      } else if (p[k] < 0) {
-        t0 = std::max(t0, q[k] / p[k]);
-      } else {
-        t1 = std::min(t1, q[k] / p[k]);
-      }
-    }
-    if (t0 > t1) return;
-    steps(ax + t0 * dx, ay + t0 * dy, ax + t1 * dx, ay + t1 * dy);
-  }
-
-  // The pixels of a line within the window and a little more.
-  void steps(double x0, double y0, double x1, double y1) {
-    const int count = ceilOf(std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)));
-    const double sx = count ? (x1 - x0) / count : 0, sy = count ? (y1 - y0) / count : 0;
-    double x = x0, y = y0;
-    for (int s = 0; s <= count; ++s, x += sx, y += sy) set(floorOf(x), floorOf(y));
-  }
-
-  // The figures of `shape` at vertices [first, end) of v, all in the
-  // current colour, so in any order: a segment's end dots come with it.
-  void paint(Shape shape, const float* v, std::size_t first, std::size_t end) {
-    switch (shape) {
-      case Shape::Circles:
-        for (std::size_t k = first; k < end; k += 2) {
-          const std::size_t next = k + 2 == end ? first : k + 2;
-          line(x(v[k]), y(v[k + 1]), x(v[next]), y(v[next + 1]));
-        }
-        break;
-      case Shape::Lines:
-        for (std::size_t k = first; k < end; k += 4) {
-          line(x(v[k]), y(v[k + 1]), x(v[k + 2]), y(v[k + 3]));
-        }
-        break;
-      case Shape::Segments:
-        if (marking) {
-          lines(v, first, end);
-          markDots(v, first, end);
-          break;
-        }
-        for (std::size_t k = first; k < end; k += 4) {
-          const double ax = x(v[k]), ay = y(v[k + 1]), bx = x(v[k + 2]), by = y(v[k + 3]);
-          line(ax, ay, bx, by);
-          dot(ax, ay);
-          dot(bx, by);
-        }
-        break;
-      case Shape::Points:
-        if (marking) {
-          markDots(v, first, end);
-        } else {
-          for (std::size_t k = first; k < end; k += 2) dot(x(v[k]), y(v[k + 1]));
-        }
-        break;
-    }
-  }
-};
 
 // The vertices [from, to) of the drawing, a whole number of figures, in the
 // order and colours of its runs: where `from` is inside the drawing, the
 // colour in force there is that of the last run before it with a colour of
 // its own.
-void paintVertices(Canvas& canvas, std::size_t from, std::size_t to) {
+void paintVertices(const Drawing& drawing, Canvas& canvas, std::size_t from, std::size_t to) {
   const float* v = drawing.vertices.data();
   // What the canvas shows of the drawing plane, with the room a dot takes.
   const double halfWidth = double(canvas.width) / 2 / canvas.perUnit;
@@ -267,7 +56,7 @@ void paintVertices(Canvas& canvas, std::size_t from, std::size_t to) {
 
 // Where the drawing splits in two halves of about as many vertices, between
 // two figures; without the crossings, where the points begin.
-void halves(bool crossings, std::size_t& middle, std::size_t& end) {
+void halves(const Drawing& drawing, bool crossings, std::size_t& middle, std::size_t& end) {
   end = drawing.vertices.size() / 2;
   for (const Run& run : drawing.runs) {
     if (run.shape == Shape::Points && !crossings) {
@@ -286,37 +75,33 @@ void halves(bool crossings, std::size_t& middle, std::size_t& end) {
   }
 }
 
-std::vector<std::uint32_t> canvases[2];
-std::unique_ptr<bool[]> dotMarks[2];  // with their size
-std::size_t dotMarksSize[2];
-
 }  // namespace
 
-void rasterDrawing(const Placement& p, int width, int height, std::vector<std::uint8_t>& pixels,
-                   bool crossings) {
+void rasterDrawing(const Drawing& drawing, const Placement& p, int width, int height,
+                   std::vector<std::uint8_t>& pixels, RasterCanvases& canvases, bool crossings) {
   // The two halves of the figures, each on a canvas of its own, on two
   // threads; the later half lies over the earlier where it painted.
   std::size_t middle, end;
-  halves(crossings, middle, end);
+  halves(drawing, crossings, middle, end);
   const std::size_t size = std::size_t(width) * std::size_t(height);
-  const std::uint32_t clear = 230 | 230 << 8 | 204 << 16;  // 0.9 0.9 0.8, unpainted
+  const std::uint32_t clear = pixelOf(background);  // unpainted
   onTwoThreads(
       [&](int half) {
-        std::vector<std::uint32_t>& canvas = canvases[half];
+        std::vector<std::uint32_t>& canvas = canvases.canvas[half];
         canvas.assign(size, half == 0 ? clear : 0);
         const std::size_t marks = std::size_t(width + 3) * std::size_t(height + 3) + 1;
-        if (dotMarksSize[half] != marks) {
-          dotMarks[half] = std::make_unique<bool[]>(marks);  // all false
-          dotMarksSize[half] = marks;
+        if (canvases.marksSize[half] != marks) {
+          canvases.marks[half] = std::make_unique<bool[]>(marks);  // all false
+          canvases.marksSize[half] = marks;
         }
         Canvas c{width, height, canvas.data(),   pixelOf(White),
-                 p.cx,  p.cy,   p.pixelsPerUnit, dotMarks[half].get()};
-        paintVertices(c, half == 0 ? 0 : middle, half == 0 ? middle : end);
+                 p.cx,  p.cy,   p.pixelsPerUnit, canvases.marks[half].get()};
+        paintVertices(drawing, c, half == 0 ? 0 : middle, half == 0 ? middle : end);
       },
       end > 4096);
   pixels.resize(size * 3);
-  const std::uint32_t* under = canvases[0].data();
-  const std::uint32_t* over = canvases[1].data();
+  const std::uint32_t* under = canvases.canvas[0].data();
+  const std::uint32_t* over = canvases.canvas[1].data();
   for (std::size_t k = 0; k < size; ++k) {
     const std::uint32_t pixel = over[k] & painted ? over[k] : under[k];
     pixels[3 * k] = std::uint8_t(pixel);

@@ -88,3 +88,26 @@ View fitView(Box data, int width, int height) {
   return {data.minX / 2 + data.maxX / 2, data.minY / 2 + data.maxY / 2,
           halfHeight * fitMargin / halfFieldTan};
 }
+
+bool clipToBox(double& ax, double& ay, double& bx, double& by, const Box& box) {
+  double t0 = 0, t1 = 1;
+  const double dx = bx - ax, dy = by - ay;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {ax - box.minX, box.maxX - ax, ay - box.minY, box.maxY - ay};
+  for (int k = 0; k < 4; ++k) {
+    if (p[k] == 0) {
+      if (q[k] < 0) return false;  // parallel to this edge and outside it
+    } else {
+      const double t = q[k] / p[k];
+      if (p[k] < 0) t0 = std::max(t0, t);
+      if (p[k] > 0) t1 = std::min(t1, t);
+    }
+  }
+  if (t0 > t1) return false;
+  const double x0 = ax + t0 * dx, y0 = ay + t0 * dy;
+  bx = ax + t1 * dx;
+  by = ay + t1 * dy;
+  ax = x0;
+  ay = y0;
+  return true;
+}

@@ -19,6 +19,10 @@ struct Box {
 // `box` grown by `dx` to the left and right and by `dy` below and above.
 Box widened(const Box& box, double dx, double dy);
 
+// The part of segment (a, b) inside `box`, by Liang and Barsky's clipping;
+// false if none.
+bool clipToBox(double& ax, double& ay, double& bx, double& by, const Box& box);
+
 // The first view: centred on the scene's corners, from a distance that
 // shows their extent.
 View frameView(Point minCorner, Point maxCorner);

@@ -1,4 +1,9 @@
+// The window: opened on the drawing, framed on the scene, until the user
+// closes it.
 #pragma once
+
+#include "drawing.h"
+#include "inspect.h"
 
 // Whether the X display the toolkit would open (-display, or DISPLAY)
 // answers.
@@ -9,18 +14,8 @@ bool displayAnswers(int argc, char** argv);
 // its message and status 1; a line of ours follows it.
 void startToolkit(int argc, char** argv);
 
-// Opens the window on the prepared scene and runs the toolkit's event loop;
-// closing the window ends the process. argc and argv go to the toolkit, if
-// it has not been started yet.
-void showScene(int argc, char** argv);
-
-// Display callback: paints the scene in the current view and presents the
-// frame.
-void drawScene();
-
-// Size callback: the viewport follows the window and the aspect with it.
-void reshapeWindow(int width, int height);
-
-// Paints the first frame of a window of this size into the current
-// framebuffer, as the window would: the scene must be prepared.
-void paintFirstFrame(int width, int height);
+// Opens the window on the drawing, what a click selects looked up in
+// `inspection`, and runs the toolkit's event loop; closing the window ends
+// the process. argc and argv go to the toolkit, if it has not been started
+// yet. Both must stay as they are while the window is open.
+void showScene(int argc, char** argv, const Drawing& drawing, const Inspection& inspection);

@@ -13,6 +13,8 @@
 #include <cstring>
 
 #include "geometry/pages.h"
+#include "input_halves.h"
+#include "numbers.h"
 #include "signals.h"
 
 namespace {
@@ -22,10 +24,6 @@ constexpr std::size_t readSize = std::size_t(1) << 16;
 // A token this long that does not read as the start of a number is rejected
 // without reading the rest of it (a file of NUL bytes has no blank at all).
 constexpr std::size_t judgedLength = 64;
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // The bytes of the input, a buffer at a time. Tokens are converted in place:
 // the byte after each token is a blank or the spare byte past the buffer, and
@@ -186,7 +184,7 @@ bool growSegments(SegmentArray& array, int by, std::uint64_t budget) {
 
 Input finish(Input& input, ReadOutcome outcome) {
   input.segmentsRead = input.segments.count;
-  if (outcome != ReadOutcome::Segments) releaseSegments(input.segments);
+  if (outcome != ReadOutcome::Segments) input.segments.release();
   input.outcome = outcome;
   return std::move(input);
 }
@@ -203,7 +201,7 @@ Input parse(Stream& s) {
   // A UTF-8 byte-order mark at the very start is not part of any token.
   while (std::size_t(s.end - s.at) < 3 && refill(s, 0)) {
   }
-  if (s.end - s.at >= 3 && std::memcmp(s.at, "\xEF\xBB\xBF", 3) == 0) s.at += 3;
+  s.at += byteOrderMark(s.at, std::size_t(s.end - s.at));
 
   if (!growSegments(array, 1, s.budget)) return finish(input, ReadOutcome::OutOfMemory);
   // Reads one record into the slot with index count; returns how many numbers
@@ -286,13 +284,4 @@ Input readSegments(std::FILE* file, std::uint64_t budget, Progress* progress) {
   }
   s.at = s.end = s.buffer;
   return parse(s);
-}
-
-void releaseSegments(SegmentArray& segments) {
-  if (segments.mapped) {
-    releasePages(segments.items, segments.mapped);
-  } else {
-    std::free(segments.items);
-  }
-  segments = SegmentArray{};
 }

@@ -12,9 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "input_halves.h"
+
 #include "geometry/pages.h"
 #include "geometry/two_threads.h"
-#include "input.h"
+#include "numbers.h"
 #include "signals.h"
 
 namespace {
@@ -24,10 +26,6 @@ constexpr std::size_t blockBytes = std::size_t(1) << 20;
 // Longer tokens are left to the stream reader, which judges them.
 constexpr std::size_t longestToken = 64;
 constexpr std::size_t shownTokenLength = 40;
-
-inline bool isBlank(unsigned char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 // A half of the file: the tokens that start in [from, to) are its own.
 struct Part {
@@ -47,11 +45,11 @@ bool startOf(Part& p, std::uint64_t& at) {
   at = p.from;
   char before[3];
   if (p.from == 0) {
-    if (pread(p.fd, before, 3, 0) == 3 && std::memcmp(before, "\xEF\xBB\xBF", 3) == 0) at = 3;
+    if (pread(p.fd, before, 3, 0) == 3) at = byteOrderMark(before, 3);
     return true;
   }
   if (pread(p.fd, before, 1, off_t(p.from - 1)) != 1) return false;
-  if (isBlank(static_cast<unsigned char>(before[0]))) return true;
+  if (isBlank(before[0])) return true;
   // The token that runs across `from` belongs to the part before.
   char block[4096];
   for (;;) {
@@ -203,7 +201,7 @@ bool readHalves(int fd, std::uint64_t size, std::uint64_t budget, Progress* prog
     convertTokens(parts[half], array.items, bytesDone, half == 0 ? progress : nullptr);
   });
   if (parts[0].stopped || parts[1].stopped) {
-    releaseSegments(array);
+    array.release();
     input.outcome = ReadOutcome::Stopped;
     return true;
   }
@@ -211,12 +209,12 @@ bool readHalves(int fd, std::uint64_t size, std::uint64_t budget, Progress* prog
   // number, or one that the stream reader has to judge.
   for (const Part& p : parts) {
     if (p.failed) {
-      releaseSegments(array);
+      array.release();
       input = Input{};
       return false;
     }
     if (p.bad < 0) continue;
-    releaseSegments(array);
+    array.release();
     input.outcome = ReadOutcome::Malformed;
     input.badSegment = int(p.bad / 4);
     input.badToken = p.badToken;
@@ -242,7 +240,7 @@ bool readInHalves(int fd, std::uint64_t size, std::uint64_t budget, Progress* pr
   try {
     return readHalves(fd, size, budget, progress, input);
   } catch (const std::bad_alloc&) {
-    releaseSegments(input.segments);
+    input.segments.release();
     input = Input{};
     return false;  // the stream reader needs less, and says what did not fit
   }

@@ -11,9 +11,10 @@ namespace {
 // Whether the meeting point, given by its `ends` among the two segments'
 // end points, lies inside segment k's line: anywhere but at an end point of
 // the line.
-bool insideLine(int k, unsigned ends, unsigned endA, unsigned endB) {
+bool insideLine(const MapLayers& map, int k, unsigned ends, unsigned endA, unsigned endB) {
   if (!(ends & (endA | endB))) return true;  // inside the segment itself
-  return ((ends & endA) && insideItsLine(k, false)) || ((ends & endB) && insideItsLine(k, true));
+  return ((ends & endA) && insideItsLine(map, k, false)) ||
+         ((ends & endB) && insideItsLine(map, k, true));
 }
 
 }  // namespace
@@ -46,12 +47,14 @@ Verdict judgePair(const Judging& judging, const Segment* segments, int j, int i)
   }
   if (!judging.map || v.kind != PointIntersection) return v;
   // Two pieces of one line meet where one ends and the next begins.
-  if (isJoint(j, i)) {
+  const MapLayers& map = *judging.map;
+  if (isJoint(map, j, i)) {
     v.leftOut = true;
     return v;
   }
   v.sharedVertex = (v.ends & (FirstA | FirstB)) && (v.ends & (SecondA | SecondB));
-  if (!insideLine(j, v.ends, FirstA, FirstB) || !insideLine(i, v.ends, SecondA, SecondB)) {
+  if (!insideLine(map, j, v.ends, FirstA, FirstB) ||
+      !insideLine(map, i, v.ends, SecondA, SecondB)) {
     v.kind = Touch;
     v.leftOut = !judging.touches;
   }

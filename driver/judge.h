@@ -9,10 +9,10 @@
 
 struct Judging {
   PairRules rules{};
-  // The segments are a map's (see map_layer.h): a meeting is classed by the
-  // lines they belong to, and the joints of a line and its touches (unless
-  // `touches`) are left out.
-  bool map = false;
+  // Where the segments are a map's, where they come from (see map_layer.h):
+  // a meeting is classed by the lines they belong to, and the joints of a
+  // line and its touches (unless `touches`) are left out.
+  const MapLayers* map = nullptr;
   bool touches = false;
 };
 

@@ -7,9 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numbers.h"
 #include "signals.h"
-
-MapLayers map;
 
 namespace {
 
@@ -27,14 +26,12 @@ bool startsWithNumbers(const std::string& path) {
   const std::size_t size = std::fread(text, 1, 4096, file);
   std::fclose(file);
   text[size] = '\0';
-  char* at = text;
-  if (size >= 3 && std::memcmp(at, "\xEF\xBB\xBF", 3) == 0) at += 3;  // a byte-order mark
-  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  char* at = text + byteOrderMark(text, size);
   for (int tokens = 0; tokens < 4; ++tokens) {
-    while (at < text + size && blank(*at)) ++at;
+    while (at < text + size && isBlank(*at)) ++at;
     if (at == text + size) return size < 4096;  // the whole file, numbers only
     char* end = at;
-    while (end < text + size && !blank(*end)) ++end;
+    while (end < text + size && !isBlank(*end)) ++end;
     if (end == text + size && size == 4096) return false;  // a token 4 KB long
     float value;
     if (!readFloat(at, end, value)) return false;
@@ -86,7 +83,7 @@ MapInput readMapLayers(const std::string& path, const std::string& layer, bool e
   std::string why;
   const MapModule* module = mapModule(why);
   if (module) {
-    input = module->read(path, layer, exact, map, stopAsked);
+    input = module->read(path, layer, exact, stopAsked);
     why = input.message;
   }
   if (input.outcome == MapOutcome::NotAMap && asked) {
@@ -96,7 +93,8 @@ MapInput readMapLayers(const std::string& path, const std::string& layer, bool e
   return input;
 }
 
-std::string writeCrossingsLayer(const std::string& path, CrossingSource source) {
+std::string writeCrossingsLayer(const std::string& path, CrossingSource source,
+                                const MapLayers& map) {
   std::string why;
   const MapModule* module = mapModule(why);
   return module ? module->write(path, source, map, stopAsked) : why;
@@ -112,8 +110,7 @@ bool namedAsMap(const std::string& path) {
   return false;
 }
 
-bool isJoint(int j, int i) {
-  if (!map.active) return false;
+bool isJoint(const MapLayers& map, int j, int i) {
   const std::uint32_t p = map.partOf[std::size_t(j)];
   if (p != map.partOf[std::size_t(i)]) return false;
   const MapPart& part = map.parts[p];
@@ -121,13 +118,13 @@ bool isJoint(int j, int i) {
                         std::uint32_t(i) == part.lastSegment);
 }
 
-bool insideItsLine(int k, bool atB) {
+bool insideItsLine(const MapLayers& map, int k, bool atB) {
   const MapPart& part = map.parts[map.partOf[std::size_t(k)]];
   if (part.closed) return true;
   return atB ? std::uint32_t(k) != part.lastSegment : std::uint32_t(k) != part.firstSegment;
 }
 
-std::uint32_t partOfSegment(int k) {
+std::uint32_t partOfSegment(const MapLayers& map, int k) {
   return map.partOf[std::size_t(k)];
 }
 
@@ -149,7 +146,7 @@ void appendField(std::string& out, const std::string& text) {
 
 }  // namespace
 
-void appendOrigin(std::string& out, int k) {
+void appendOrigin(const MapLayers& map, std::string& out, int k) {
   const MapPart& part = map.parts[map.partOf[std::size_t(k)]];
   out += ',';
   appendField(out, map.layerNames[part.layer]);
@@ -161,8 +158,8 @@ void appendOrigin(std::string& out, int k) {
   out += std::to_string(map.vertexOf[std::size_t(k)]);
 }
 
-std::string describeOrigin(int k) {
-  if (!map.active || k < 0 || std::size_t(k) >= map.partOf.size()) return "";
+std::string describeOrigin(const MapLayers& map, int k) {
+  if (k < 0 || std::size_t(k) >= map.partOf.size()) return "";
   const MapPart& part = map.parts[map.partOf[std::size_t(k)]];
   return "sloj " + map.layerNames[part.layer] + ", objekat " + std::to_string(part.fid) + ", deo " +
          std::to_string(part.part) + ", teme " + std::to_string(map.vertexOf[std::size_t(k)]);

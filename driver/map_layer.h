@@ -9,7 +9,7 @@
 
 #include "geometry/exact.h"
 #include "geometry/pages.h"
-#include "input.h"
+#include "segment_array.h"
 
 // One part of a feature's geometry: a line string, or a polygon's ring.
 struct MapPart {
@@ -21,9 +21,8 @@ struct MapPart {
   bool closed;          // it ends where it starts
 };
 
-// The map the segments came from, or none (`active` false) for a text file.
+// Where a map's segments come from: its layers, features and parts.
 struct MapLayers {
-  bool active = false;
   std::vector<std::string> layerNames;
   std::vector<MapPart> parts;
   std::vector<std::uint32_t> partOf;    // for every segment
@@ -33,8 +32,6 @@ struct MapLayers {
   // segments are the float roundings. Empty where the tolerance judges.
   PagedArray<PreciseSegment> precise;
 };
-
-extern MapLayers map;
 
 enum class MapOutcome {
   NotAMap,     // GDAL does not see line work in the file: read it as text
@@ -49,13 +46,14 @@ enum class MapOutcome {
 struct MapInput {
   MapOutcome outcome = MapOutcome::NotAMap;
   SegmentArray segments;
+  MapLayers origins;    // where each of the segments comes from
   std::string message;  // for CannotOpen and Bad: names the file, layer and feature
 };
 
 // Reads every LineString, MultiLineString, Polygon and MultiPolygon ring of
 // the file's layers (only `layer`, if not empty), in feature order, part by
-// part, into segments between consecutive vertices, and fills `map`. With
-// `exact`, the coordinates are kept as read in map.precise, and a vertex
+// part, into segments between consecutive vertices, with their origins.
+// With `exact`, the coordinates are kept as read in origins.precise, and a vertex
 // that repeats the one before it is dropped; without, one that repeats it
 // as floats. Warnings (skipped geometries, coordinates a float cannot hold,
 // lines across the antimeridian) go to standard error. A plain text file of
@@ -78,22 +76,22 @@ bool namedAsMap(const std::string& path);
 
 // Whether segments j and i follow each other in one part: the end of one is
 // the start of the other by construction.
-bool isJoint(int j, int i);
+bool isJoint(const MapLayers& map, int j, int i);
 
 // Whether end A (or with `atB`, end B) of segment k lies inside its line: a
 // vertex between two of its segments, or any vertex of a closed part. The
 // first and last vertex of an open part are the line's end points.
-bool insideItsLine(int k, bool atB);
+bool insideItsLine(const MapLayers& map, int k, bool atB);
 
 // The part (a line string, or a polygon's ring) segment k belongs to.
-std::uint32_t partOfSegment(int k);
+std::uint32_t partOfSegment(const MapLayers& map, int k);
 
 // ",layer,fid,part,vertex" of segment k, for the CSV report.
-void appendOrigin(std::string& out, int k);
+void appendOrigin(const MapLayers& map, std::string& out, int k);
 
 // "sloj L, objekat F, deo P, teme V": where segment k comes from, for a
 // caption.
-std::string describeOrigin(int k);
+std::string describeOrigin(const MapLayers& map, int k);
 
 // One feature of the crossings layer: where two lines cross, touch or
 // overlap.
@@ -115,16 +113,17 @@ struct CrossingSource {
 // The crossings from `source` as a layer in the format `path`'s extension
 // names, written whole or not at all. An empty string when written;
 // otherwise what went wrong.
-std::string writeCrossingsLayer(const std::string& path, CrossingSource source);
+std::string writeCrossingsLayer(const std::string& path, CrossingSource source,
+                                const MapLayers& map);
 
 // The map module (libsegments_map.so beside the program, built with GDAL):
 // what readMapLayers and writeCrossingsLayer call once it is loaded. `read`
 // gives NotAMap, with GDAL's reason in `message`, for a file GDAL cannot
 // open or that holds no geometry.
 struct MapModule {
-  MapInput (*read)(const std::string& path, const std::string& layer, bool exact, MapLayers& into,
+  MapInput (*read)(const std::string& path, const std::string& layer, bool exact,
                    bool (*stopped)());
-  std::string (*write)(const std::string& path, CrossingSource source, MapLayers& from,
+  std::string (*write)(const std::string& path, CrossingSource source, const MapLayers& from,
                        bool (*stopped)());
 };
 extern "C" void segmentsMapModule(MapModule* module);

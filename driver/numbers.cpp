@@ -1,4 +1,5 @@
-// Numbers and tokens as the input holds them.
+#include "numbers.h"
+
 #include <bit>
 #include <cfloat>
 #include <charconv>
@@ -6,8 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include "input.h"
 
 namespace {
 

@@ -17,6 +17,12 @@
 
 namespace {
 
+// The input segments, as the loops read them.
+struct Segments {
+  const Segment* items;
+  int count;
+};
+
 // The end points of the input split by coordinate, for screenPairs, and room
 // for the screening of one row.
 struct RowScreen {
@@ -24,7 +30,7 @@ struct RowScreen {
   unsigned char* mayMeet = nullptr;
   EndPoints firsts{};
 
-  explicit RowScreen(const SegmentArray& segments) {
+  explicit RowScreen(const Segments& segments) {
     const std::size_t n = std::size_t(segments.count);
     columns = static_cast<float*>(std::malloc(5 * n * sizeof(float) + 1));
     mayMeet = static_cast<unsigned char*>(std::malloc(n + 1));
@@ -49,7 +55,7 @@ struct RowScreen {
 // What the full loop stores for a pair that meets, after the `repeats` of the
 // later segment for the pairs before it that do not.
 // Segments are named by their input numbers: stored once each.
-bool storeMeeting(const SegmentArray& segments, int j, int i, int kind, Point crossing,
+bool storeMeeting(const Segments& segments, int j, int i, int kind, Point crossing,
                   std::uint32_t repeats) {
   const Segment& earlier = segments.items[j];
   const Segment& later = segments.items[i];
@@ -59,7 +65,9 @@ bool storeMeeting(const SegmentArray& segments, int j, int i, int kind, Point cr
          addSegment(later, Red, 1, std::uint32_t(i));
 }
 
-bool keep(PairKeys& pairs, PairKey key) {
+// Appends the pair to the meetings kept for the window or the crossings
+// layer; false where memory ran out.
+bool rememberMeeting(PairKeys& pairs, PairKey key) {
   try {
     pairs.push_back(key);
     return true;
@@ -80,8 +88,8 @@ void writeVerdict(ReportBuffer& out, const LoopOptions& options, int j, int i, c
       out.csv && report_detail::hasPoint(v.kind) ? pointText(options.judging, v) : "";
   std::string extra;
   if (options.origins) {
-    appendOrigin(extra, j);
-    appendOrigin(extra, i);
+    appendOrigin(*options.judging.map, extra, j);
+    appendOrigin(*options.judging.map, extra, i);
     extra += report_detail::hasPoint(v.kind) ? (v.sharedVertex ? ",1" : ",0") : ",";
   }
   writeJudgedLine(out, j, i, v.kind, point, extra);
@@ -102,7 +110,7 @@ Point meetingPoint(const Verdict& v) {
 }
 
 // The full loop: every pair, one row at a time.
-LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
+LoopOutcome reportEveryPair(const Segments& segments, ReportBuffer& out,
                             const LoopOptions& options) {
   RowScreen screen(segments);
   if (!out.data || !screen.columns || !screen.mayMeet) return LoopOutcome::OutOfMemory;
@@ -154,7 +162,7 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
       if (options.fillScene && !storeMeeting(segments, j, i, kind, crossing, laterRepeats)) {
         return LoopOutcome::OutOfMemory;
       }
-      if (options.meetings && !keep(*options.meetings, pairKey(j, i, kind))) {
+      if (options.meetings && !rememberMeeting(*options.meetings, pairKey(j, i, kind))) {
         return LoopOutcome::OutOfMemory;
       }
       laterRepeats = 0;
@@ -171,7 +179,7 @@ LoopOutcome reportEveryPair(const SegmentArray& segments, ReportBuffer& out,
 // The meeting pairs found by the index for the rows [from, to), in report
 // order. The scene gets exactly what the full loop gives it, repeats
 // included: the later segment of the pairs in between is stored as one run.
-LoopOutcome reportFoundPairs(const SegmentArray& segments, std::span<const PairKey> pairs, int from,
+LoopOutcome reportFoundPairs(const Segments& segments, std::span<const PairKey> pairs, int from,
                              int to, ReportBuffer& out, const LoopOptions& options) {
   Point crossing(0, 0);
   std::size_t next = 0;
@@ -232,7 +240,7 @@ LoopOutcome outcomeOf(PairSearch found) {
 
 // The meeting-only report, round by round: as many rows at a time as the
 // pairs held at once allow.
-LoopOutcome reportMeetingPairs(const SegmentArray& segments, ReportBuffer& out,
+LoopOutcome reportMeetingPairs(const Segments& segments, ReportBuffer& out,
                                const LoopOptions& options) {
   PairFinder finder;
   searching = startPhase("trazenje parova", 1);
@@ -277,70 +285,8 @@ void keepReported(const Segment* segments, const LoopOptions& options, PairKeys&
   pairs.resize(kept);
 }
 
-namespace {
-
-// The records of the crossings layer, one pair at a time. Where two lines
-// cross or touch at a vertex, up to four pairs of their segments meet there:
-// the point is written once.
-struct CrossingRecords {
-  const Segment* segments;
-  const LoopOptions* options;
-  const PairKeys* pairs;
-  std::size_t next = 0;
-  struct Seen {
-    std::uint64_t parts;
-    double x, y;
-    bool operator==(const Seen&) const = default;
-  };
-  struct Hash {
-    std::size_t operator()(const Seen& s) const {
-      return std::hash<std::uint64_t>()(s.parts) ^ std::hash<double>()(s.x) * 31 ^
-             std::hash<double>()(s.y) * 131;
-    }
-  };
-  std::unordered_set<Seen, Hash> atVertices{};
-
-  int fill(CrossingRecord& record) {
-    try {
-      return fillNext(record) ? 1 : 0;
-    } catch (const std::bad_alloc&) {
-      return -1;
-    }
-  }
-
-  bool fillNext(CrossingRecord& record) {
-    while (next < pairs->size()) {
-      const PairKey key = (*pairs)[next++];
-      const int j = earlierOf(key), i = laterOf(key);
-      const Verdict v = judgePair(options->judging, segments, j, i);
-      if (v.kind == NoIntersection || v.leftOut) continue;
-      record = CrossingRecord{j, i, v.kind, v.x, v.y, v.x, v.y, v.sharedVertex};
-      if (v.kind == Overlap) {
-        overlapStretch(options->judging, segments, j, i, record);
-        return true;
-      }
-      if (v.ends != 0 && options->judging.map) {
-        const std::uint64_t parts = std::uint64_t(partOfSegment(j)) << 32 | partOfSegment(i);
-        if (!atVertices.insert({parts, v.x, v.y}).second) continue;
-      }
-      return true;
-    }
-    return false;
-  }
-};
-
-}  // namespace
-
-std::string writeCrossings(const std::string& path, const Segment* segments,
-                           const LoopOptions& options, const PairKeys& pairs) {
-  CrossingRecords records{segments, &options, &pairs};
-  const auto next = [](void* context, CrossingRecord& record) {
-    return static_cast<CrossingRecords*>(context)->fill(record);
-  };
-  return writeCrossingsLayer(path, {next, &records});
-}
-
-LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options) {
+LoopOutcome reportPairs(std::span<const Segment> input, ReportBuffer& out, LoopOptions options) {
+  const Segments segments{input.data(), int(input.size())};
   if (!out.data) return LoopOutcome::OutOfMemory;
   if (options.fillScene && !scene.segments.expectKeys(std::uint32_t(segments.count))) {
     return LoopOutcome::OutOfMemory;

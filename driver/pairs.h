@@ -1,9 +1,8 @@
 #pragma once
 
-#include <string>
+#include <span>
 
 #include "geometry/pair_finder.h"
-#include "input.h"
 #include "judge.h"
 #include "progress.h"
 #include "report.h"
@@ -28,12 +27,6 @@ struct LoopOptions {
 void keepReported(const Segment* segments, const LoopOptions& options, PairKeys& pairs,
                   std::size_t from = 0);
 
-// The crossings layer of a map (see writeCrossingsLayer) from `pairs`, its
-// meeting pairs in report order: each crossing or touching point once for
-// each pair of lines, where their segments meet at a vertex more than once.
-std::string writeCrossings(const std::string& path, const Segment* segments,
-                           const LoopOptions& options, const PairKeys& pairs);
-
 // Tests every pair (j, i), j < i, in the order (0,1), (0,2), (1,2), (0,3), ...,
 // writes its report line and, with `fillScene`, puts what it shows into the
 // scene. Updates the progress, if given, and stops after a row when a stop
@@ -43,4 +36,5 @@ std::string writeCrossings(const std::string& path, const Segment* segments,
 // of testing every pair, wherever that pays; the lines written, and the
 // scene, are those of the full loop with the lines of the pairs that do not
 // meet left out.
-LoopOutcome reportPairs(const SegmentArray& segments, ReportBuffer& out, LoopOptions options = {});
+LoopOutcome reportPairs(std::span<const Segment> segments, ReportBuffer& out,
+                        LoopOptions options = {});

@@ -20,6 +20,12 @@ inline PreciseSegment preciseOf(const Segment& s) {
 // a = b). Exact for every finite double.
 int orientation(double ax, double ay, double bx, double by, double cx, double cy);
 
+// (p - q) x (r - s) = (px - qx)(ry - sy) - (py - qy)(rx - sx), to within
+// 2^-43 of itself however its terms cancel: the ratios of such products
+// place a crossing on both segments even where they are nearly parallel.
+double crossOfDifferences(double px, double py, double qx, double qy, double rx, double ry,
+                          double sx, double sy);
+
 // Bits of ExactMeeting::ends: which end points are the meeting point.
 enum MeetingEnd : unsigned {
   FirstA = 1,

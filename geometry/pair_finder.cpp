@@ -9,9 +9,11 @@
 #include <span>
 #include <utility>
 
+#include "buckets.h"
 #include "intersect.h"
 #include "pair_index.h"
 #include "pair_search.h"
+#include "stopping.h"
 
 using namespace pair_index;
 
@@ -36,69 +38,70 @@ T* reuse(V& v, std::size_t count, Large<T>& spare) {
 // The pairs of the lists, into report order: by the later segment, counted
 // into rows, then by the earlier within each row.
 bool sortPairs(const std::vector<const PairKeys*>& lists, int lower, int upper, PairKey* into,
-               std::uint32_t* at, const PairIndex& x) {
+               std::uint32_t* at, const PairIndex& index) {
   const std::size_t rows = std::size_t(upper - lower);
-  std::fill(at, at + rows + 1, 0);
-  for (const PairKeys* list : lists) {
-    for (const PairKey key : *list) ++at[std::size_t(laterOf(key) - lower) + 1];
-  }
-  for (std::size_t row = 1; row <= rows; ++row) at[row] += at[row - 1];
-  for (const PairKeys* list : lists) {
-    for (std::size_t k = 0; k < list->size(); ++k) {
-      if ((k & 0xFFFFF) == 0 && x.stopped()) return false;
-      const PairKey key = (*list)[k];
-      into[at[std::size_t(laterOf(key) - lower)]++] = key;
-    }
-  }
-  // Each row now ends where the next began.
-  std::size_t begin = 0;
-  for (std::size_t row = 0; row < rows; ++row) {
-    if ((row & 0xFFFF) == 0 && x.stopped()) return false;
-    const std::size_t end = at[row];
-    if (end - begin > 1) {
-      std::sort(into + begin, into + end,
+  bool stopped = false;
+  sortIntoBuckets(
+      at, rows,
+      [&](auto count) {
+        for (const PairKeys* list : lists) {
+          for (const PairKey key : *list) count(std::size_t(laterOf(key) - lower));
+        }
+      },
+      [&](auto place) {
+        for (const PairKeys* list : lists) {
+          for (std::size_t k = 0; k < list->size() && !stopped; ++k) {
+            stopped = stopDue(k, [&] { return index.stopped(); });
+            const PairKey key = (*list)[k];
+            into[place(std::size_t(laterOf(key) - lower))] = key;
+          }
+        }
+      });
+  for (std::size_t row = 0; row < rows && !stopped; ++row) {
+    stopped = stopDue(row, [&] { return index.stopped(); });
+    if (at[row + 1] - at[row] > 1) {
+      std::sort(into + at[row], into + at[row + 1],
                 [](PairKey a, PairKey b) { return earlierOf(a) < earlierOf(b); });
     }
-    begin = end;
   }
-  return true;
+  return !stopped;
 }
 
 // The pairs of a tiny segment with any other whose later segment lies in
 // [lower, upper), each once.
-bool findTinyPairs(const PairIndex& x, int lower, int upper, PairKeys& pairs) {
-  for (const int t : x.tinyOnes) {
-    for (int k = 0; k < x.count; ++k) {
-      if (k == t || (x.tiny[k] && k > t)) continue;
+bool findTinyPairs(const PairIndex& index, int lower, int upper, PairKeys& pairs) {
+  for (const int t : index.tinyOnes) {
+    for (int k = 0; k < index.count; ++k) {
+      if (k == t || (index.tiny[k] && k > t)) continue;
       const int j = std::min(k, t), i = std::max(k, t);
       if (i < lower || i >= upper) continue;
-      const int kind = meetingKind(x.options.rules, x.segments, j, i);
+      const int kind = meetingKind(index.options.rules, index.segments, j, i);
       if (kind != NoIntersection) pairs.push_back(pairKey(j, i, kind));
     }
-    if (x.stopped()) return false;
+    if (index.stopped()) return false;
   }
   return true;
 }
 
 // The meeting pairs whose later segment lies in [lower, upper), upper as
 // far as the pairs held at once allow, in report order in `found`.
-PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found, int& upper) {
+PairSearch searchRound(PairIndex& index, int lower, std::span<const PairKey>& found, int& upper) {
   // Before any line is written, testing every pair can still take over: in
   // this round, or where the rounds this one foretells would cost more.
-  const double allPairs = 0.5 * x.count * (x.count - 1.0);
-  const bool giveWay = lower == 0 && !x.options.evenIfDense;
+  const double allPairs = 0.5 * index.count * (index.count - 1.0);
+  const bool giveWay = lower == 0 && !index.options.evenIfDense;
   const std::uint64_t limit = giveWay ? std::uint64_t(lookedAtShare * allPairs) + 4096 : UINT64_MAX;
   PairKeys cells[2];
   std::uint64_t cost = 0;
-  const PairSearch searched = searchCells(x, lower, limit, upper, cells, cost);
+  const PairSearch searched = searchCells(index, lower, limit, upper, cells, cost);
   if (searched != PairSearch::Found) return searched;
-  const bool someRows = upper < x.count;  // the rounds after this one foretold by its cost
-  if (giveWay && someRows && double(cost) * x.count / upper > double(limit)) {
+  const bool someRows = upper < index.count;  // the rounds after this one foretold by its cost
+  if (giveWay && someRows && double(cost) * index.count / upper > double(limit)) {
     return PairSearch::Dense;
   }
   PairKeys tinyPairs, tracedPairs;
-  if (!findTinyPairs(x, lower, upper, tinyPairs)) return PairSearch::Stopped;
-  for (const PairKey key : x.tracedPairs) {
+  if (!findTinyPairs(index, lower, upper, tinyPairs)) return PairSearch::Stopped;
+  for (const PairKey key : index.tracedPairs) {
     if (laterOf(key) >= lower && laterOf(key) < upper) tracedPairs.push_back(key);
   }
   // In the last round the items and the cells are done with: they hold the
@@ -107,54 +110,72 @@ PairSearch searchRound(PairIndex& x, int lower, std::span<const PairKey>& found,
   // filled while the report is written); else they stay in the items'.
   const std::size_t count =
       cells[0].size() + cells[1].size() + tinyPairs.size() + tracedPairs.size();
-  const bool last = upper == x.count;
+  const bool last = upper == index.count;
   Large<std::uint32_t> rows;
-  PairKey* into = last ? reuse(x.items, count, x.sorted) : reuse(x.sorted, count, x.sorted);
-  std::uint32_t* at = last ? reuse(x.members, std::size_t(upper - lower) + 1, rows)
+  PairKey* into =
+      last ? reuse(index.items, count, index.sorted) : reuse(index.sorted, count, index.sorted);
+  std::uint32_t* at = last ? reuse(index.members, std::size_t(upper - lower) + 1, rows)
                            : reuse(rows, std::size_t(upper - lower) + 1, rows);
-  if (!sortPairs({&cells[0], &cells[1], &tinyPairs, &tracedPairs}, lower, upper, into, at, x)) {
+  if (!sortPairs({&cells[0], &cells[1], &tinyPairs, &tracedPairs}, lower, upper, into, at, index)) {
     return PairSearch::Stopped;
   }
   if (last) {
     rows = Large<std::uint32_t>();
-    x.start = Unfilled<std::uint32_t>();
-    x.members = Unfilled<std::uint32_t>();
-    x.tiny = Unfilled<unsigned char>();
-    x.tracedPairs = PairKeys();
-    if (into != x.sorted.data() && x.options.releaseIndex) {
-      x.sorted.assign(into, into + count);
-      into = x.sorted.data();
+    index.start = Unfilled<std::uint32_t>();
+    index.members = Unfilled<std::uint32_t>();
+    index.tiny = Unfilled<unsigned char>();
+    index.tracedPairs = PairKeys();
+    if (into != index.sorted.data() && index.options.releaseIndex) {
+      index.sorted.assign(into, into + count);
+      into = index.sorted.data();
     }
-    if (into == x.sorted.data()) x.items = Unfilled<Item>();
+    if (into == index.sorted.data()) index.items = Unfilled<Item>();
   }
   found = {into, count};
   return PairSearch::Found;
 }
 
+// The pairs among the traced segments. Two long lines share a great many
+// cells, and would be looked at in each; among themselves they are few, and
+// an index of their own, with cells as wide as they are long, finds their
+// pairs each in one cell. Where they are so many that their pairs would not
+// fit at once, the cells find them as they find any others. False when
+// stopped.
+bool findTracedPairs(PairIndex& index) {
+  std::vector<int> traced;
+  for (const Item& item : index.items) {
+    if (item.traced()) traced.push_back(item.index());
+  }
+  if (traced.size() < 2) return true;
+  std::sort(traced.begin(), traced.end());
+  std::vector<Segment> segments;
+  std::vector<PreciseSegment> precise;
+  segments.reserve(traced.size());
+  for (const int k : traced) {
+    segments.push_back(index.segments[k]);
+    if (index.rounded()) precise.push_back(index.options.rules.precise[k]);
+  }
+  PairRules rules = index.options.rules;
+  if (index.rounded()) rules.precise = precise.data();
+  PairFinder finder;
+  PairSearch found = startPairSearch(finder, segments.data(), int(segments.size()),
+                                     {.stopped = index.options.stopped,
+                                      .evenIfDense = true,
+                                      .pairsAtOnce = index.options.pairsAtOnce / 2,
+                                      .rules = rules});
+  std::span<const PairKey> pairs;
+  if (found == PairSearch::Found) found = nextMeetingPairs(finder, pairs);
+  if (found == PairSearch::Stopped) return false;
+  if (found != PairSearch::Found || !searchDone(finder)) return true;
+  index.tracedPairs.reserve(pairs.size());
+  for (const PairKey key : pairs) {
+    index.tracedPairs.push_back(pairKey(traced[earlierOf(key)], traced[laterOf(key)], kindOf(key)));
+  }
+  index.tracedApart = true;
+  return true;
+}
+
 }  // namespace
-
-int meetingKind(const PairRules& rules, const Segment* segments, int j, int i) {
-  if (rules.exact) {
-    return meetExactly(preciseSegment(rules, segments, j), preciseSegment(rules, segments, i)).kind;
-  }
-  Point crossing;
-  return intersectSegments(segments[j], segments[i], &crossing);
-}
-
-bool exactMeetingPlace(const PairRules& rules, const Segment* segments, int j, int i, int& kind,
-                       double& x, double& y) {
-  const PreciseSegment first = preciseSegment(rules, segments, j);
-  const PreciseSegment second = preciseSegment(rules, segments, i);
-  const ExactMeeting m = meetExactly(first, second);
-  kind = m.kind;
-  if (m.kind == Overlap) {
-    double x1, y1;
-    sharedStretch(first, second, x, y, x1, y1);
-  } else if (m.kind == PointIntersection) {
-    exactMeetingPoint(first, second, m.ends, x, y);
-  }
-  return m.kind != NoIntersection;
-}
 
 PairSearch startPairSearch(PairFinder& finder, const Segment* segments, int count,
                            const PairSearchOptions& options) {
@@ -165,7 +186,8 @@ PairSearch startPairSearch(PairFinder& finder, const Segment* segments, int coun
     index->segments = segments;
     index->count = count;
     index->options = options;
-    const PairSearch built = buildPairIndex(*index);
+    PairSearch built = buildPairIndex(*index);
+    if (built == PairSearch::Found && !findTracedPairs(*index)) built = PairSearch::Stopped;
     if (built == PairSearch::Found) finder.index = std::move(index);
     return built;
   } catch (const std::bad_alloc&) {

@@ -12,7 +12,8 @@
 #include <thread>
 #include <utility>
 
-#include "intersect.h"
+#include "pair_leaf.h"
+#include "stopping.h"
 #include "two_threads.h"
 
 using namespace pair_index;
@@ -25,23 +26,10 @@ constexpr std::uint64_t testWeight = 8;
 // Crowded cells, and parts of them, with more segments than this are
 // divided by whichever thread is free.
 constexpr std::size_t sharedTask = std::size_t(1) << 14;
-// Candidates are screened this many at a time before the test.
-constexpr int batch = 256;
 
-// A segment as the search of one cell looks at it.
-struct Near {
-  Rect box;  // widened
-  const Item* item;
-  int c0, r0;  // the top cell of the box's lower left corner
-  bool traced;
-};
-
-// A cell the pairs are tested in, as a path: the top cell, then the cell of
-// the grid that divides it where it is crowded, and so on down.
-struct Level {
-  Grid g;
-  int c, r;
-};
+// What a thread takes next: nothing (all is done), a chunk of top cells, or
+// a crowded cell another thread shared.
+enum class Work { None, Chunk, Task };
 
 // A crowded cell waiting to be divided.
 struct Task {
@@ -65,43 +53,14 @@ struct Shared {
   std::atomic<std::size_t> chunksDone{0};
 };
 
-// Candidate pairs waiting for the screening, side by side for it.
-struct Batch {
-  float coordinates[10][batch];  // ax, ay, bx, by, largest of the earlier, then of the later
-  std::int32_t earlier[batch], later[batch];
-  unsigned char mayMeet[batch];
-  int size = 0;
-
-  void add(const Item& e, const Item& l) {
-    const Item* both[2] = {&e, &l};
-    for (int side = 0; side < 2; ++side) {
-      const Item& s = *both[side];
-      float* c = &coordinates[5 * side][size];
-      c[0] = s.ax, c[batch] = s.ay, c[2 * batch] = s.bx, c[3 * batch] = s.by;
-      c[4 * batch] = std::max(std::max(std::fabs(s.ax), std::fabs(s.ay)),
-                              std::max(std::fabs(s.bx), std::fabs(s.by)));
-    }
-    earlier[size] = e.index();
-    later[size] = l.index();
-    ++size;
-  }
-  EndPoints side(int k) const {
-    const float(*c)[batch] = &coordinates[5 * k];
-    return {c[0], c[1], c[2], c[3], c[4]};
-  }
-  Segment segment(int side, int k) const {
-    const float(*c)[batch] = &coordinates[5 * side];
-    return Segment(Point(c[0][k], c[1][k]), Point(c[2][k], c[3][k]));
-  }
-};
-
 class Worker {
  public:
-  Worker(PairIndex& x, Shared& shared, int lower, bool reports)
-      : x_(x), shared_(shared), lower_(lower), upper_(shared.upper), reports_(reports) {
-    // Room taken only as it is filled: growing would copy, into fresh memory.
-    keys.reserve(std::min<std::size_t>(std::size_t(x.count), x.options.pairsAtOnce) / 2 + 1024);
-  }
+  Worker(PairIndex& index, Shared& shared, int lower, bool reports)
+      : index_(index),
+        shared_(shared),
+        lower_(lower),
+        reports_(reports),
+        leaf_(index, lower, shared.upper) {}
 
   // Takes pieces of work until there are none; never throws.
   void run() noexcept {
@@ -109,9 +68,9 @@ class Worker {
       for (;;) {
         Task task;
         std::size_t chunk = 0;
-        const int kind = next(task, chunk);
-        if (kind == 0) break;
-        if (kind == 1) {
+        const Work work = next(task, chunk);
+        if (work == Work::None) break;
+        if (work == Work::Chunk) {
           searchChunk(chunk);
           shared_.chunksDone.fetch_add(1, std::memory_order_relaxed);
         } else {
@@ -119,12 +78,12 @@ class Worker {
           path_ = std::move(task.path);
           divide(0, stack_.size());
         }
-        testBatch();
+        leaf_.testWaiting();
         settle();
         finished();
-        if (reports_ && x_.options.progress) {
-          x_.options.progress(shared_.chunksDone.load(std::memory_order_relaxed),
-                              x_.chunks.size() - 1);
+        if (reports_ && index_.options.progress) {
+          index_.options.progress(shared_.chunksDone.load(std::memory_order_relaxed),
+                                  index_.chunks.size() - 1);
         }
       }
     } catch (const std::bad_alloc&) {
@@ -133,26 +92,27 @@ class Worker {
     }
   }
 
-  PairKeys keys;
+  PairKeys& keys() { return leaf_.keys; }
 
  private:
-  // 0: nothing left; 1: a chunk of top cells; 2: a task.
-  int next(Task& task, std::size_t& chunk) {
+  // The next piece of work, waiting while the other thread may still share
+  // one.
+  Work next(Task& task, std::size_t& chunk) {
     std::unique_lock<std::mutex> held(shared_.lock);
     for (;;) {
-      if (shared_.outcome.load() != int(PairSearch::Found)) return 0;
+      if (shared_.outcome.load() != int(PairSearch::Found)) return Work::None;
       if (!shared_.tasks.empty()) {
         task = std::move(shared_.tasks.back());
         shared_.tasks.pop_back();
         ++shared_.active;
-        return 2;
+        return Work::Task;
       }
-      if (shared_.nextChunk + 1 < x_.chunks.size()) {
+      if (shared_.nextChunk + 1 < index_.chunks.size()) {
         chunk = shared_.nextChunk++;
         ++shared_.active;
-        return 1;
+        return Work::Chunk;
       }
-      if (shared_.active == 0) return 0;
+      if (shared_.active == 0) return Work::None;
       shared_.changed.wait(held);
     }
   }
@@ -172,41 +132,26 @@ class Worker {
 
   bool interrupted() {
     if (shared_.outcome.load(std::memory_order_relaxed) != int(PairSearch::Found)) return true;
-    if (!x_.stopped()) return false;
+    if (!index_.stopped()) return false;
     fail(PairSearch::Stopped);
     return true;
   }
 
   void searchChunk(std::size_t chunk) {
-    for (std::size_t cell = x_.chunks[chunk]; cell < x_.chunks[chunk + 1]; ++cell) {
-      const std::uint32_t first = x_.start[cell], end = x_.start[cell + 1];
+    for (std::size_t cell = index_.chunks[chunk]; cell < index_.chunks[chunk + 1]; ++cell) {
+      const std::uint32_t first = index_.start[cell], end = index_.start[cell + 1];
       if (end - first < 2) continue;
-      path_.assign(1, {x_.g, x_.g.columnOf(std::uint32_t(cell)), x_.g.rowOf(std::uint32_t(cell))});
+      path_.assign(1, {index_.grid, index_.grid.columnOf(std::uint32_t(cell)),
+                       index_.grid.rowOf(std::uint32_t(cell))});
       if (end - first <= std::uint32_t(leafSize)) {
-        gather(&x_.members[first], end - first);
+        leaf_.gather(&index_.members[first], end - first);
         searchLeaf();
         continue;
       }
-      stack_.assign(x_.members.begin() + first, x_.members.begin() + end);
+      stack_.assign(index_.members.begin() + first, index_.members.begin() + end);
       divide(0, stack_.size());
       if (interrupted()) return;
     }
-  }
-
-  // The cell's segments, the traced ones last, where pairs of two of them
-  // are found apart.
-  void gather(const std::uint32_t* positions, std::size_t count) {
-    here_.clear();
-    for (std::size_t k = 0; k < count; ++k) {
-      const Item& item = x_.items[positions[k]];
-      const Rect box = widenedBox(item);
-      here_.push_back({box, &item, x_.g.columnAt(box.x0), x_.g.rowAt(box.y0), item.traced()});
-    }
-    untraced_ = count;
-    if (!x_.tracedApart) return;
-    const auto last =
-        std::stable_partition(here_.begin(), here_.end(), [](const Near& n) { return !n.traced; });
-    untraced_ = std::size_t(last - here_.begin());
   }
 
   // Divides a crowded cell by a grid of its own, again where its cells are
@@ -218,7 +163,7 @@ class Worker {
     std::vector<std::uint32_t> start;
     if (!subdivide(from, to, sub, start)) {
       if (interrupted()) return;
-      gather(&stack_[from], to - from);
+      leaf_.gather(&stack_[from], to - from);
       searchLeaf();
       return;
     }
@@ -238,54 +183,13 @@ class Worker {
   }
 
   // The grid of the crowded cell path_.back() with segments stack_[from,
-  // to): over the part of the cell where they lie, cells as wide as a
-  // typical one of them reaches, about one cell for every two. False when
-  // that does not thin them out: they all lie in one of its cells (a
-  // cluster below the float spacing), or its cells hold as many pairs,
-  // counted with their repeats, as the cell whole (many segments through
-  // one point, long lines crossing it). Otherwise each cell's segments go
-  // onto the stack, from start[cell].
+  // to), and its cells' segments above them; false where it would not thin
+  // them out.
   bool subdivide(std::size_t from, std::size_t to, Grid& sub, std::vector<std::uint32_t>& start) {
-    const std::size_t k = to - from;
-    if (k <= std::size_t(leafSize) || path_.size() > deepestGrid) return false;
     const Level& parent = path_.back();
-    const Rect cell = parent.g.cellRect(parent.c, parent.r);
-    Rect around{INFINITY, INFINITY, -INFINITY, -INFINITY};
-    float extents[64];
-    std::size_t sampled = 0;
-    const std::size_t every = std::max<std::size_t>(1, k / 64);
-    for (std::size_t m = from; m < to; ++m) {
-      if (((m - from) & 0xFFFF) == 0xFFFF && interrupted()) return false;
-      const Rect box = widenedBox(x_.items[stack_[m]]);
-      around = {std::min(around.x0, box.x0), std::min(around.y0, box.y0),
-                std::max(around.x1, box.x1), std::max(around.y1, box.y1)};
-      if ((m - from) % every == 0 && sampled < 64) {
-        extents[sampled++] = float(std::max(box.x1 - box.x0, box.y1 - box.y0));
-      }
-    }
-    std::nth_element(extents, extents + sampled / 2, extents + sampled);
-    const Rect region{std::max(around.x0, cell.x0), std::max(around.y0, cell.y0),
-                      std::min(around.x1, cell.x1), std::min(around.y1, cell.y1)};
-    sub = gridOver(region, 0.5 * double(k) + 4, extents[sampled / 2], x_.g.pad);
-    if (sub.cellCount() < 2) return false;
-    start.assign(sub.cellCount() + 1, 0);
-    for (std::size_t m = from; m < to; ++m) {
-      if (((m - from) & 0xFFFF) == 0xFFFF && interrupted()) return false;
-      forEachCell(x_.items[stack_[m]], sub, [&](std::uint32_t c) { ++start[c + 1]; });
-    }
-    double pairs = 0;
-    for (const std::uint32_t n : start) pairs += double(n) * double(n);
-    if (pairs > thinning * double(k) * double(k)) return false;
-    for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
-    const std::size_t top = stack_.size();
-    stack_.resize(top + start.back());
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    for (std::size_t m = from; m < to; ++m) {
-      const std::uint32_t position = stack_[m];
-      forEachCell(x_.items[position], sub,
-                  [&](std::uint32_t c) { stack_[top + next[c]++] = position; });
-    }
-    return true;
+    return divideCell(index_.items, parent.grid.cellRect(parent.c, parent.r), path_.size(),
+                      index_.grid.pad, stack_, from, to, sub, start,
+                      [this] { return interrupted(); });
   }
 
   void share(Task task) {
@@ -294,122 +198,27 @@ class Worker {
     shared_.changed.notify_all();
   }
 
-  // Every pair of here_ whose rule names the cell path_ leads to.
+  // The pairs of the gathered segments the cell path_ leads to tests.
   void searchLeaf() {
-    const std::size_t k = here_.size();
-    // A crowded top cell, divided or not, tests only by the meeting point.
-    const Level& cell = path_.front();
-    const bool crowded = x_.crowded(x_.g.cell(cell.c, cell.r));
-    for (std::size_t q = 1; q < k; ++q) {
-      const Near& b = here_[q];
-      const std::size_t partners = q < untraced_ ? q : untraced_;
-      for (std::size_t p = 0; p < partners; ++p) {
-        const Near& a = here_[p];
-        const bool touch = a.box.x0 <= b.box.x1 && b.box.x0 <= a.box.x1 && a.box.y0 <= b.box.y1 &&
-                           b.box.y0 <= a.box.y1;
-        if (!touch) continue;
-        if (!a.traced && !b.traced) {
-          const int cc = std::max(a.c0, b.c0), cr = std::max(a.r0, b.r0);
-          if (cc == cell.c && cr == cell.r && !crowded) {
-            candidate(*a.item, *b.item);
-            continue;
-          }
-          if (!x_.crowded(x_.g.cell(cc, cr))) continue;  // tested at the corner
-        }
-        if (x_.options.rules.exact) {
-          placeExactly(*a.item, *b.item);
-          continue;
-        }
-        double zx, zy;
-        if (!meetingPoint(*a.item, *b.item, zx, zy) || !onPath(zx, zy)) continue;
-        candidate(*a.item, *b.item);
-      }
-      lookedAt_ += partners;
-      if (lookedAt_ >= 65536) {
-        settle();
-        if (interrupted()) return;
-      }
-    }
-  }
-
-  // Whether (x, y) lies in the cell path_ leads to.
-  bool onPath(double x, double y) const {
-    for (const Level& level : path_) {
-      if (level.g.columnAt(x) != level.c || level.g.rowAt(y) != level.r) return false;
-    }
-    return true;
-  }
-
-  // Judged exactly, two segments meet only where they touch, and the reach
-  // of the items is no more than rounding: the pair is kept in the cell
-  // where a point they share lies, computed from the exact test.
-  void placeExactly(const Item& a, const Item& b) {
-    const int j = std::min(a.index(), b.index()), i = std::max(a.index(), b.index());
-    if (i < lower_ || i >= upper_) return;
-    int kind;
-    double x, y;
-    if (!exactMeetingPlace(x_.options.rules, x_.segments, j, i, kind, x, y)) {
-      ++settled_;
-    } else if (onPath(x, y)) {
-      keys.push_back(pairKey(j, i, kind));
-    }
-  }
-
-  void candidate(const Item& a, const Item& b) {
-    const bool aFirst = a.index() < b.index();
-    const Item& later = aFirst ? b : a;
-    if (later.index() < lower_ || later.index() >= upper_) return;
-    batch_.add(aFirst ? a : b, later);
-    if (batch_.size == batch) testBatch();
-  }
-
-  // The screening settles most candidates that do not meet, many at a time;
-  // the rest go through the test. Exact rules test each pair, most of them
-  // apart at the first look, their boxes.
-  void testBatch() {
-    Batch& b = batch_;
-    if (x_.options.rules.exact) {
-      for (int k = 0; k < b.size; ++k) {
-        const int kind = meetingKind(x_.options.rules, x_.segments, b.earlier[k], b.later[k]);
-        if (kind == NoIntersection) {
-          ++settled_;
-        } else {
-          keys.push_back(pairKey(b.earlier[k], b.later[k], kind));
-        }
-      }
-      b.size = 0;
-      return;
-    }
-    screenPairList(b.side(0), b.side(1), b.size, b.mayMeet);
-    for (int k = 0; k < b.size; ++k) {
-      if (!b.mayMeet[k]) {
-        ++settled_;
-        continue;
-      }
-      Point crossing;
-      const int kind = intersectSegments(b.segment(0, k), b.segment(1, k), &crossing);
-      if (kind == NoIntersection) {
-        ++wasted_;
-        continue;
-      }
-      keys.push_back(pairKey(b.earlier[k], b.later[k], kind));
-    }
-    b.size = 0;
+    leaf_.search(path_, [this] {
+      settle();
+      return !interrupted();
+    });
   }
 
   // Counts the cost and the pairs held so far with the other thread's.
   void settle() {
-    const std::uint64_t cost = lookedAt_ + testWeight * wasted_ + settled_;
-    lookedAt_ = wasted_ = settled_ = 0;
+    const std::uint64_t cost = leaf_.lookedAt + testWeight * leaf_.wasted + leaf_.settled;
+    leaf_.lookedAt = leaf_.wasted = leaf_.settled = 0;
     if (shared_.cost.fetch_add(cost, std::memory_order_relaxed) + cost > shared_.costLimit) {
       fail(PairSearch::Dense);
     }
-    const std::size_t added = keys.size() - counted_;
-    counted_ = keys.size();
-    if (shared_.held.fetch_add(added) + added > x_.options.pairsAtOnce) shrink();
+    const std::size_t added = keys().size() - counted_;
+    counted_ = keys().size();
+    if (shared_.held.fetch_add(added) + added > index_.options.pairsAtOnce) shrink();
     const int upper = shared_.upper.load();
-    if (upper < upper_) {
-      upper_ = upper;
+    if (upper < leaf_.upper) {
+      leaf_.upper = upper;
       drop();
     }
   }
@@ -418,51 +227,49 @@ class Worker {
   // round of its own, and so do the same rows of the other thread.
   void shrink() {
     std::lock_guard<std::mutex> held(shared_.shrinking);
-    if (shared_.held.load() <= x_.options.pairsAtOnce || keys.empty()) return;
-    auto middle = keys.begin() + std::ptrdiff_t(keys.size() / 2);
-    std::nth_element(keys.begin(), middle, keys.end(),
+    PairKeys& k = keys();
+    if (shared_.held.load() <= index_.options.pairsAtOnce || k.empty()) return;
+    auto middle = k.begin() + std::ptrdiff_t(k.size() / 2);
+    std::nth_element(k.begin(), middle, k.end(),
                      [](PairKey a, PairKey b) { return laterOf(a) < laterOf(b); });
     const int upper = std::max(lower_ + 1, laterOf(*middle));
     if (upper < shared_.upper.load()) shared_.upper.store(upper);
-    upper_ = shared_.upper.load();
+    leaf_.upper = shared_.upper.load();
     drop();
   }
 
   void drop() {
-    const int upper = upper_;
-    const auto kept = std::remove_if(keys.begin(), keys.end(),
-                                     [upper](PairKey key) { return laterOf(key) >= upper; });
-    shared_.held.fetch_sub(std::size_t(keys.end() - kept));
-    keys.erase(kept, keys.end());
-    counted_ = keys.size();
+    PairKeys& k = keys();
+    const int upper = leaf_.upper;
+    const auto kept =
+        std::remove_if(k.begin(), k.end(), [upper](PairKey key) { return laterOf(key) >= upper; });
+    shared_.held.fetch_sub(std::size_t(k.end() - kept));
+    k.erase(kept, k.end());
+    counted_ = k.size();
   }
 
-  PairIndex& x_;
+  PairIndex& index_;
   Shared& shared_;
   const int lower_;
-  int upper_;
   const bool reports_;
   std::vector<std::uint32_t> stack_;
   std::vector<Level> path_;
-  std::size_t untraced_ = 0;  // here_[0, untraced_) are not traced
-  std::vector<Near> here_;
-  Batch batch_;
-  std::uint64_t lookedAt_ = 0, wasted_ = 0, settled_ = 0;
-  std::size_t counted_ = 0;
+  LeafTest leaf_;
+  std::size_t counted_ = 0;  // of leaf_.keys, counted in shared_.held
 };
 
 }  // namespace
 
-PairSearch searchCells(PairIndex& x, int lower, std::uint64_t costLimit, int& upper,
+PairSearch searchCells(PairIndex& index, int lower, std::uint64_t costLimit, int& upper,
                        PairKeys (&pairs)[2], std::uint64_t& cost) {
   Shared shared;
-  shared.upper = x.count;
+  shared.upper = index.count;
   shared.costLimit = costLimit;
-  Worker first(x, shared, lower, true), second(x, shared, lower, false);
+  Worker first(index, shared, lower, true), second(index, shared, lower, false);
   {
     std::jthread helper;
     try {
-      if (x.items.size() >= worthTwoThreads) helper = std::jthread([&] { second.run(); });
+      if (index.items.size() >= worthTwoThreads) helper = std::jthread([&] { second.run(); });
     } catch (const std::system_error&) {
       // No second thread to be had (a process or memory limit): all of it here.
     }
@@ -471,8 +278,8 @@ PairSearch searchCells(PairIndex& x, int lower, std::uint64_t costLimit, int& up
   cost = shared.cost;
   if (shared.outcome != int(PairSearch::Found)) return PairSearch(shared.outcome.load());
   upper = shared.upper;
-  pairs[0] = std::move(first.keys);
-  pairs[1] = std::move(second.keys);
+  pairs[0] = std::move(first.keys());
+  pairs[1] = std::move(second.keys());
   for (PairKeys& p : pairs) {
     std::erase_if(p, [upper](PairKey key) { return laterOf(key) >= upper; });
   }

@@ -10,6 +10,6 @@
 // is as far as the pairs held at once allow. Dense once the search has
 // cost more than `costLimit` (pairs looked at in a cell, a test that finds
 // nothing counted as eight), and `cost` says what it came to. Pairs of two
-// traced segments are left out where x.tracedApart.
-PairSearch searchCells(PairIndex& x, int lower, std::uint64_t costLimit, int& upper,
+// traced segments are left out where index.tracedApart.
+PairSearch searchCells(PairIndex& index, int lower, std::uint64_t costLimit, int& upper,
                        PairKeys (&pairs)[2], std::uint64_t& cost);

@@ -15,13 +15,17 @@
 #include "display/labels.h"
 #include "display/palette.h"
 #include "display/pick.h"
+#include "display/prepare.h"
 #include "display/raster.h"
 #include "driver/pairs.h"
 #include "geometry/scene.h"
-#include "reference_draw.h"
-#include "x_display.h"
+#include "support/reference_draw.h"
+#include "support/x_display.h"
 
 namespace {
+
+// The drawing of the scene each test makes.
+Drawing drawing;
 
 constexpr int width = 320, height = 240;
 
@@ -108,10 +112,11 @@ TEST_P(SamePixels, AsDrawingEveryFigure) {
   const auto reference2 = readFrame();
 
   glColor3f(1, 1, 1);
-  ASSERT_TRUE(prepareScene());
-  paintScene();
+  ASSERT_TRUE(prepareScene(drawing));
+  PaintCache cache;
+  paintScene(drawing, Placement{}, cache);
   const auto prepared1 = readFrame();
-  paintScene();
+  paintScene(drawing, Placement{}, cache);
   const auto prepared2 = readFrame();
 
   EXPECT_GE(distinctColours(reference1), GetParam().coloursAtLeast);
@@ -212,16 +217,13 @@ INSTANTIATE_TEST_SUITE_P(
                           [] {
                             std::mt19937 random(7);
                             std::uniform_real_distribution<float> coordinate(0, 10);
-                            SegmentArray array;
                             std::vector<Segment> segments(60);
                             for (Segment& s : segments) {
                               s = seg(coordinate(random), coordinate(random) * 0.7f,
                                       coordinate(random), coordinate(random) * 0.7f);
                             }
-                            array.items = segments.data();
-                            array.count = int(segments.size());
                             auto out = std::make_unique<ReportBuffer>(-1);
-                            ASSERT_EQ(reportPairs(array, *out), LoopOutcome::Done);
+                            ASSERT_EQ(reportPairs(segments, *out), LoopOutcome::Done);
                           },
                           3}),
     [](const auto& info) {
@@ -267,7 +269,8 @@ void expectPaintedAsOpenGlDraws(const char* name, void (*paint)() = paintSceneIm
   view.cy = 3.5;
   view.pixelsPerUnit = height / 9.0;
   std::vector<std::uint8_t> painted;
-  rasterDrawing(view, width, height, painted);
+  RasterCanvases canvases;
+  rasterDrawing(drawing, view, width, height, painted, canvases);
   EXPECT_EQ(farPixels(painted, drawn), 0) << name << ": painted where nothing is drawn";
   EXPECT_EQ(farPixels(drawn, painted), 0) << name << ": drawn where nothing is painted";
 }
@@ -275,7 +278,7 @@ void expectPaintedAsOpenGlDraws(const char* name, void (*paint)() = paintSceneIm
 TEST_P(SamePixels, OnTheProcessorWithinTwoPixels) {
   clearScene();
   GetParam().fill();
-  ASSERT_TRUE(prepareScene());
+  ASSERT_TRUE(prepareScene(drawing));
   expectPaintedAsOpenGlDraws(GetParam().name);
   clearScene();
 }
@@ -329,20 +332,17 @@ TEST(Raster, CrowdedAndHugeScenesWithinTwoPixels) {
     for (int k = 0; k < row.longOnes; ++k) {
       segments.push_back(seg(row.from, coordinate(random), row.to, coordinate(random)));
     }
-    SegmentArray array;
-    array.items = segments.data();
-    array.count = int(segments.size());
     static const int devNull = open("/dev/null", O_WRONLY);
     auto out = std::make_unique<ReportBuffer>(devNull);
-    ASSERT_EQ(reportPairs(array, *out, {.meetingOnly = true}), LoopOutcome::Done);
-    ASSERT_TRUE(prepareScene());
-    EXPECT_EQ(paintedOnProcessor(), row.segments > 100000) << row.name;
+    ASSERT_EQ(reportPairs(segments, *out, {.meetingOnly = true}), LoopOutcome::Done);
+    ASSERT_TRUE(prepareScene(drawing));
+    EXPECT_EQ(paintedOnProcessor(drawing), row.segments > 100000) << row.name;
     expectPaintedAsOpenGlDraws(row.name, paintOneColourScene);
     // A click looks in the cells around it, and picks what a scan of
     // every figure picks.
     std::size_t pointCount = 0;
     const RunCells* pointCells = nullptr;
-    const float* points = crossingPoints(pointCount, &pointCells);
+    const float* points = crossingPoints(drawing, pointCount, &pointCells);
     const SegmentCells segmentIndex = segmentCells(segments.data(), int(segments.size()));
     int crossingsPicked = 0;
     for (int k = 0; k < 300; ++k) {
@@ -373,7 +373,7 @@ void drawOnly(const std::vector<Segment>& segments, const std::vector<Point>& po
   clearScene();
   for (const Segment& s : segments) ASSERT_TRUE(addSegment(s, Red));
   for (const Point& p : points) ASSERT_TRUE(addPoint(p, Black));
-  ASSERT_TRUE(prepareScene());
+  ASSERT_TRUE(prepareScene(drawing));
 }
 
 // What the bounds cover: every end point and crossing point drawn, also
@@ -406,11 +406,11 @@ TEST(Drawing, BoundsAndBoxesCoverEveryFigure) {
   for (const Row& row : rows) {
     ASSERT_NO_FATAL_FAILURE(drawOnly(row.segments, row.points));
     Box bounds{};
-    EXPECT_EQ(drawingBounds(bounds), row.any) << row.name;
+    EXPECT_EQ(drawingBounds(drawing, bounds), row.any) << row.name;
     if (row.any) {
       EXPECT_EQ(bounds, row.bounds) << row.name;
     }
-    EXPECT_EQ(anyFigureIn({0, 0, 10, 10}), row.inTheBox) << row.name;
+    EXPECT_EQ(anyFigureIn(drawing, {0, 0, 10, 10}), row.inTheBox) << row.name;
   }
   clearScene();
 }
@@ -420,9 +420,8 @@ TEST(Drawing, BoundsAndBoxesCoverEveryFigure) {
 // another midpoint has its own.
 TEST(Labels, ReadAsTheReportNumbers) {
   const Segment segments[] = {seg(0, 0, 4, 4), seg(0, 4, 4, 0), seg(1, 5, 3, 5), seg(6, 1, 8, 1)};
-  labelSegments(segments, 4);
   glClear(GL_COLOR_BUFFER_BIT);
-  paintLabels(Placement{}, Box{-1, -1, 11, 8});
+  paintLabels(segments, Placement{}, Box{-1, -1, 11, 8});
   const auto labelled = readFrame();
 
   glClear(GL_COLOR_BUFFER_BIT);

@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "program_runner.h"
+#include "support/program_runner.h"
 
 namespace {
 

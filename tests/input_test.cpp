@@ -1,4 +1,6 @@
 #include "driver/input.h"
+#include "driver/input_halves.h"
+#include "driver/numbers.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -37,7 +39,6 @@ TEST(SegmentArray, GrowsInSteps) {
     EXPECT_EQ(input.segments.count, row.segments);
     EXPECT_EQ(input.segments.capacity, row.capacity) << row.segments << " segments";
     EXPECT_EQ(input.segments.items[row.segments - 1].A.x, float(row.segments - 1));
-    releaseSegments(input.segments);
   }
 }
 
@@ -53,7 +54,6 @@ TEST(Records, ShortLastRecordIsPaddedWithZeros) {
     const float expected[4] = {5, 6, 7, 0};
     const float got[4] = {last.A.x, last.A.y, last.B.x, last.B.y};
     for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k], k < numbers ? expected[k] : 0.0f) << text;
-    releaseSegments(input.segments);
   }
 }
 
@@ -143,10 +143,7 @@ TEST(Records, HalvesReadAsOneStream) {
     Input stream = parse(row.text);
     Input halves;
     ASSERT_EQ(readHalvesOf(row.text, halves), row.halves) << row.name;
-    if (!row.halves) {
-      releaseSegments(stream.segments);
-      continue;
-    }
+    if (!row.halves) continue;
     EXPECT_EQ(halves.outcome, stream.outcome) << row.name;
     EXPECT_EQ(halves.segments.count, stream.segments.count) << row.name;
     EXPECT_EQ(halves.segments.capacity, stream.segments.capacity) << row.name;
@@ -160,16 +157,12 @@ TEST(Records, HalvesReadAsOneStream) {
                 0)
           << row.name;
     }
-    releaseSegments(stream.segments);
-    releaseSegments(halves.segments);
   }
   // A file that shrank after its size was taken is read as it is.
   const std::size_t cut = lines.size() / 4;
   Input shrunk, rest = parse(lines.substr(0, lines.size() - cut));
   ASSERT_TRUE(readHalvesOf(lines, shrunk, cut));
   EXPECT_EQ(shrunk.segments.count, rest.segments.count);
-  releaseSegments(shrunk.segments);
-  releaseSegments(rest.segments);
 }
 
 }  // namespace
@@ -191,7 +184,6 @@ TEST(Budget, CountsTheSegmentsBesideTheToken) {
     EXPECT_EQ(input.outcome, fits ? ReadOutcome::Segments : ReadOutcome::OutOfMemory) << budget;
     EXPECT_EQ(input.longToken > 0, !fits);
     EXPECT_EQ(input.badSegment, fits ? -1 : 50000);
-    releaseSegments(input.segments);
   }
 }
 

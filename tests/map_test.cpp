@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "program_runner.h"
-#include "referee/geos_referee.h"
+#include "support/program_runner.h"
+#include "support/geos_referee.h"
 
 namespace {
 

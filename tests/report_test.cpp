@@ -74,11 +74,8 @@ TEST(PairLoop, CornersBoundEveryStoredEntry) {
                           Point(coordinate(random), coordinate(random)));
   }
   segments.emplace_back(Point(5000, 4000), Point(5100, 4100));  // meets nothing, stored
-  SegmentArray array;
-  array.items = segments.data();
-  array.count = int(segments.size());
   auto out = std::make_unique<ReportBuffer>(-1);
-  ASSERT_EQ(reportPairs(array, *out), LoopOutcome::Done);
+  ASSERT_EQ(reportPairs(segments, *out), LoopOutcome::Done);
 
   const Point min = scene.minCorner, max = scene.maxCorner;
   scene.minCorner = Point(1024, 700);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "program_runner.h"
-#include "x_display.h"
+#include "support/program_runner.h"
+#include "support/x_display.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -16,8 +16,8 @@
 #include <X11/keysym.h>
 
 #include "display/view.h"
-#include "program_runner.h"
-#include "x_display.h"
+#include "support/program_runner.h"
+#include "support/x_display.h"
 
 namespace {
 
