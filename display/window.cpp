@@ -62,13 +62,10 @@ void watchWindow(int) {
   glutTimerFunc(watchMilliseconds, watchWindow, 0);
 }
 
-bool toolkitStarted = false;
-bool toolkitStarting = false;
-
 // After the toolkit's own message, when it ends the process for want of a
 // display: what to do instead.
 void explainNoDisplay() {
-  if (!toolkitStarting) return;
+  if (!window.toolkitStarting) return;
   std::fputs(
       "Nema ekrana za prozor: --no-window daje samo izvestaj, a --png FAJL crta sliku "
       "bez ekrana.\n",
@@ -120,12 +117,12 @@ bool displayAnswers(int argc, char** argv) {
 }
 
 void startToolkit(int argc, char** argv) {
-  if (toolkitStarted) return;
+  if (window.toolkitStarted) return;
   static const bool explained = std::atexit(explainNoDisplay) == 0;
-  toolkitStarting = explained;
+  window.toolkitStarting = explained;
   glutInit(&argc, argv);
-  toolkitStarting = false;
-  toolkitStarted = true;
+  window.toolkitStarting = false;
+  window.toolkitStarted = true;
 }
 
 void showScene(int argc, char** argv, const Drawing& drawing, const Inspection& inspection) {

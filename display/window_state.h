@@ -15,6 +15,11 @@
 #include "view.h"
 
 struct WindowState {
+  // The toolkit, started once; while it starts, it may end the process for
+  // want of a display.
+  bool toolkitStarted = false;
+  bool toolkitStarting = false;
+
   // What the window shows, made before it opened.
   const Drawing* drawing = nullptr;
   const Inspection* inspection = nullptr;

@@ -225,15 +225,6 @@ LoopOutcome reportFoundPairs(const Segments& segments, std::span<const PairKey> 
   return LoopOutcome::Done;
 }
 
-// The search's progress line, for the finder, which knows nothing of
-// terminals.
-Progress searching;
-
-void showSearch(std::uint64_t done, std::uint64_t total) {
-  searching.totalPairs = total;
-  showProgress(searching, done);
-}
-
 LoopOutcome outcomeOf(PairSearch found) {
   return found == PairSearch::Stopped ? LoopOutcome::Stopped : LoopOutcome::OutOfMemory;
 }
@@ -243,7 +234,13 @@ LoopOutcome outcomeOf(PairSearch found) {
 LoopOutcome reportMeetingPairs(const Segments& segments, ReportBuffer& out,
                                const LoopOptions& options) {
   PairFinder finder;
-  searching = startPhase("trazenje parova", 1);
+  // The search's progress line, for the finder, which knows nothing of
+  // terminals.
+  Progress searching = startPhase("trazenje parova", 1);
+  const auto showSearch = [&searching](std::uint64_t done, std::uint64_t total) {
+    searching.totalPairs = total;
+    showProgress(searching, done);
+  };
   PairSearch found =
       startPairSearch(finder, segments.items, segments.count,
                       {.progress = showSearch,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "figures.h"
@@ -40,7 +41,7 @@ enum class PairSearch {
 
 struct PairSearchOptions {
   // Called now and then while the search runs, from the calling thread.
-  void (*progress)(std::uint64_t done, std::uint64_t total) = nullptr;
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress{};
   // Asked often, from every thread of the search: true ends it.
   bool (*stopped)() = nullptr;
   bool evenIfDense = false;  // never answer Dense
