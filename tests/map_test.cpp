@@ -14,14 +14,14 @@ using namespace map_testing;
 
 namespace {
 
-// --csv names the layer, feature, part and vertex of both segments; points
-// and empty geometries are skipped with a count; --all-pairs gives every
+// --csv names the layer, feature, part and vertex of both segments; points,
+// empty geometries and features without one are skipped with a count; --all-pairs gives every
 // pair but the joints.
 TEST(MapLayers, CsvNamesTheFeatures) {
   TempDir dir;
   makeLayer(dir,
             {"LINESTRING (0 0, 1 0, 2 2)", "POINT (5 5)",
-             "MULTILINESTRING ((9 9, 9 8), (0 2, 2 0))", "LINESTRING EMPTY"},
+             "MULTILINESTRING ((9 9, 9 8), (0 2, 2 0))", "LINESTRING EMPTY", ""},
             "gpkg");
   const RunResult csv = runOnLayer(dir, "gpkg", {"--csv"});
   EXPECT_EQ(csv.status, 0);
@@ -29,7 +29,8 @@ TEST(MapLayers, CsvNamesTheFeatures) {
             "first,second,result,x,y,first_layer,first_fid,first_part,first_vertex,second_layer,"
             "second_fid,second_part,second_vertex,shared_vertex\n"
             "1,3,cross,1.3333333333333333,0.6666666666666666,layer,1,0,1,layer,3,1,0,0\n");
-  EXPECT_NE(csv.err.find("2 objekata bez linija"), std::string::npos) << csv.err;
+  // A feature without any geometry too.
+  EXPECT_NE(csv.err.find("3 objekata bez linija"), std::string::npos) << csv.err;
   const RunResult all = runOnLayer(dir, "gpkg", {"--all-pairs"});
   EXPECT_EQ(all.out,
             "Duzi 0 i 2 nemaju presecnih tacaka\n"
@@ -190,6 +191,15 @@ TEST(MapLayers, BadLayersAreRefused) {
   EXPECT_EQ(blocked.status, 3);
   EXPECT_EQ(outputOf(taken.path, "ls -A . out.geojson"),
             ".:\nlayer.geojson\nout.geojson\n\nout.geojson:\n");
+  // The program without its map module beside it says so.
+  TempDir alone;
+  alone.write("layer.geojson", good);
+  outputOf(alone.path, std::string("cp ") + programPath() + " segments");
+  EXPECT_EQ(
+      outputOf(alone.path, "(./segments --no-window layer.geojson; echo $?)"),
+      "Greska! Ne mogu da otvorim mapu layer.geojson: GDAL se ne moze ucitati: " + alone.path +
+          "/libsegments_map.so: cannot open shared object file: No such file "
+          "or directory\n1\n");
   TempDir text;
   text.write("test.txt", "0 0 1 1 1 0 0 1\n");
   const RunResult refused =
