@@ -36,9 +36,20 @@ struct CrossingRecords {
     }
   }
 
+  // The points first, then the stretches: some formats (KML) take the
+  // features of one layer only together.
+  bool stretches = false;
+
   bool fillNext(CrossingRecord& record) {
-    while (next < pairs->size()) {
+    for (;;) {
+      if (next == pairs->size()) {
+        if (stretches) return false;
+        stretches = true;
+        next = 0;
+        continue;
+      }
       const PairKey key = (*pairs)[next++];
+      if (stretches != (kindOf(key) == Overlap)) continue;
       const int j = earlierOf(key), i = laterOf(key);
       const Verdict v = judgePair(options->judging, segments, j, i);
       if (v.kind == NoIntersection || v.leftOut) continue;
@@ -54,7 +65,6 @@ struct CrossingRecords {
       }
       return true;
     }
-    return false;
   }
 };
 

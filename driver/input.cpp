@@ -36,6 +36,7 @@ struct Stream {
   char* end = nullptr;
   bool ended = false;  // nothing more to read
   bool failed = false;
+  int error = 0;  // errno of the read that failed
   bool tooLarge = false;
   bool stopped = false;               // by a stop signal
   std::uint64_t budget = UINT64_MAX;  // for the buffer and the array together
@@ -78,6 +79,7 @@ std::size_t readAll(Stream& s, char* at, std::size_t size) {
       break;
     } else if (errno != EINTR && errno != EAGAIN) {
       s.ended = s.failed = true;
+      s.error = errno;
       break;
     }
   }
@@ -239,7 +241,10 @@ Input parse(Stream& s) {
     read = readRecord();
   }
   if (s.stopped) return finish(input, ReadOutcome::Stopped);
-  if (s.failed) return finish(input, ReadOutcome::CannotRead);
+  if (s.failed) {
+    input.error = s.error;
+    return finish(input, ReadOutcome::CannotRead);
+  }
   if (s.tooLarge) {
     // One token filled the memory allowed.
     input.badSegment = array.count;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -88,7 +89,7 @@ MapInput readMapLayers(const std::string& path, const std::string& layer, bool e
   }
   if (input.outcome == MapOutcome::NotAMap && asked) {
     input.outcome = MapOutcome::CannotOpen;
-    input.message = why;
+    input.message = why.empty() ? "GDAL ne prepoznaje ovaj fajl kao mapu" : why;
   }
   return input;
 }
@@ -98,6 +99,19 @@ std::string writeCrossingsLayer(const std::string& path, CrossingSource source,
   std::string why;
   const MapModule* module = mapModule(why);
   return module ? module->write(path, source, map, stopAsked) : why;
+}
+
+std::string crossingsPathProblem(const std::string& path) {
+  if (!crossingsDriver(path)) {
+    return "nepoznat format (.gpkg, .geojson, .shp, .fgb, .gml, .kml, .sqlite, .csv)";
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+  return "";
 }
 
 bool namedAsMap(const std::string& path) {

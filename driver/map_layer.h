@@ -110,6 +110,26 @@ struct CrossingSource {
   void* context;
 };
 
+// The GDAL driver of the format `path`'s extension names for the crossings
+// layer, or nullptr for an extension of no such format.
+inline const char* crossingsDriver(const std::string& path) {
+  static const char* const names[][2] = {{".gpkg", "GPKG"},      {".geojson", "GeoJSON"},
+                                         {".json", "GeoJSON"},   {".shp", "ESRI Shapefile"},
+                                         {".fgb", "FlatGeobuf"}, {".gml", "GML"},
+                                         {".kml", "KML"},        {".sqlite", "SQLite"},
+                                         {".csv", "CSV"}};
+  const std::string ext = lowerExtension(path);
+  for (const auto& [e, name] : names) {
+    if (ext == e) return name;
+  }
+  return nullptr;
+}
+
+// What keeps the crossings layer from being written at `path`, told before
+// anything is read: a format no extension names, or a folder that is
+// missing or closed to writing; "" where nothing does.
+std::string crossingsPathProblem(const std::string& path);
+
 // The crossings from `source` as a layer in the format `path`'s extension
 // names, written whole or not at all. An empty string when written;
 // otherwise what went wrong.

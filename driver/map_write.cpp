@@ -7,30 +7,19 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "geometry/stopping.h"
 #include "map_gdal.h"
 
 namespace {
-
-// The GDAL driver for the extension of `path`.
-const char* driverFor(const std::string& path) {
-  static const char* const names[][2] = {{".gpkg", "GPKG"},      {".geojson", "GeoJSON"},
-                                         {".json", "GeoJSON"},   {".shp", "ESRI Shapefile"},
-                                         {".fgb", "FlatGeobuf"}, {".gml", "GML"},
-                                         {".kml", "KML"},        {".sqlite", "SQLite"},
-                                         {".csv", "CSV"}};
-  const std::string ext = lowerExtension(path);
-  for (const auto& [e, name] : names) {
-    if (ext == e) return name;
-  }
-  return nullptr;
-}
 
 // Removes a folder and what is in it (one level: what a driver wrote).
 void removeFolder(const std::string& folder) {
@@ -80,18 +69,26 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
     }
     return layer;
   };
+  // The points come first, then the stretches, and the layer of the
+  // stretches is made only after the points are all written: some formats
+  // (KML) take the features of one layer only together.
   OGRLayer* points = makeLayer(pointsName, oneLayer ? wkbUnknown : wkbPoint);
-  OGRLayer* lines = oneLayer ? points : makeLayer(linesName, wkbLineString);
-  if (!points || !lines) return CPLGetLastErrorMsg();
-  const bool transaction = dataset.StartTransaction() == OGRERR_NONE;
-  // One feature for each layer, filled anew for every record: fields by
+  if (!points) return CPLGetLastErrorMsg();
+  OGRLayer* lines = oneLayer ? points : nullptr;
+  bool transaction = dataset.StartTransaction() == OGRERR_NONE;
+  const auto startLines = [&]() -> bool {
+    if (transaction && dataset.CommitTransaction() != OGRERR_NONE) return false;
+    lines = makeLayer(linesName, wkbLineString);
+    transaction = lines && dataset.StartTransaction() == OGRERR_NONE;
+    return lines != nullptr;
+  };
+  // One feature for each kind, filled anew for every record: fields by
   // index, the geometry changed in place.
-  OGRFeature crossingFeature(points->GetLayerDefn()), overlapFeature(lines->GetLayerDefn());
+  OGRFeature crossingFeature(points->GetLayerDefn());
+  std::unique_ptr<OGRFeature> overlapFeature;
   auto* point = new OGRPoint(0, 0);
   crossingFeature.SetGeometryDirectly(point);
-  auto* stretch = new OGRLineString;
-  stretch->setNumPoints(2);
-  overlapFeature.SetGeometryDirectly(stretch);
+  OGRLineString* stretch = nullptr;
   CrossingRecord record;
   for (std::size_t k = 0;; ++k) {
     if (stopDue(k, stopped)) return "prekinuto";
@@ -99,25 +96,45 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
     if (next == 0) break;
     if (next < 0) return std::strerror(ENOMEM);
     const bool overlap = record.kind == Overlap;
-    OGRFeature& feature = overlap ? overlapFeature : crossingFeature;
+    if (overlap && !overlapFeature) {
+      if (!lines && !startLines()) return CPLGetLastErrorMsg();
+      overlapFeature = std::make_unique<OGRFeature>(lines->GetLayerDefn());
+      stretch = new OGRLineString;
+      stretch->setNumPoints(2);
+      overlapFeature->SetGeometryDirectly(stretch);
+    }
+    OGRFeature& feature = overlap ? *overlapFeature : crossingFeature;
+    // Ours are the layer's last six fields: a format may keep fields of its
+    // own before them (KML does), and shorten their names (a shapefile's).
+    const auto field = [&feature](const char* name) {
+      static const char* const ours[] = {"first",      "second", "first_fid",
+                                         "second_fid", "result", "shared_vertex"};
+      const int k = int(std::find_if(std::begin(ours), std::end(ours),
+                                     [name](const char* o) { return std::strcmp(o, name) == 0; }) -
+                        std::begin(ours));
+      return feature.GetFieldCount() - 6 + k;
+    };
     feature.SetFID(OGRNullFID);
-    feature.SetField(0, record.first);
-    feature.SetField(1, record.second);
-    feature.SetField(2, GIntBig(fidOf(layers, record.first)));
-    feature.SetField(3, GIntBig(fidOf(layers, record.second)));
-    feature.SetField(4, overlap ? "overlap" : record.kind == Touch ? "touch" : "cross");
+    feature.SetField(field("first"), record.first);
+    feature.SetField(field("second"), record.second);
+    feature.SetField(field("first_fid"), GIntBig(fidOf(layers, record.first)));
+    feature.SetField(field("second_fid"), GIntBig(fidOf(layers, record.second)));
+    feature.SetField(field("result"), overlap                ? "overlap"
+                                      : record.kind == Touch ? "touch"
+                                                             : "cross");
     if (overlap) {
-      feature.SetFieldNull(5);
+      feature.SetFieldNull(field("shared_vertex"));
       stretch->setPoint(0, record.x0, record.y0);
       stretch->setPoint(1, record.x1, record.y1);
     } else {
-      feature.SetField(5, record.sharedVertex ? 1 : 0);
+      feature.SetField(field("shared_vertex"), record.sharedVertex ? 1 : 0);
       point->setX(record.x0);
       point->setY(record.y0);
     }
     OGRLayer* layer = overlap ? lines : points;
     if (layer->CreateFeature(&feature) != OGRERR_NONE) return CPLGetLastErrorMsg();
   }
+  if (!lines && !startLines()) return CPLGetLastErrorMsg();  // no stretch: an empty layer
   if (transaction && dataset.CommitTransaction() != OGRERR_NONE) return CPLGetLastErrorMsg();
   return "";
 }
@@ -126,7 +143,7 @@ std::string writeLayers(GDALDataset& dataset, bool oneLayer, const std::string& 
 
 std::string writeWithGdal(const std::string& path, CrossingSource source, const MapLayers& from,
                           bool (*stopped)()) {
-  const char* driverName = driverFor(path);
+  const char* driverName = crossingsDriver(path);
   GDALAllRegister();
   GDALDriver* driver = driverName ? GetGDALDriverManager()->GetDriverByName(driverName) : nullptr;
   if (!driver) return "nepoznat format (.gpkg, .geojson, .shp, .fgb, .gml, .kml, .sqlite, .csv)";
@@ -154,7 +171,12 @@ std::string writeWithGdal(const std::string& path, CrossingSource source, const 
   // million points take a fifth less time.
   CPLSetThreadLocalConfigOption("OGR_SQLITE_CACHE", "128");
   std::string error;
-  GDALDataset* dataset = driver->Create(target.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  // A KML placemark is named by what happens there; every field stays a
+  // field of its own.
+  char* kmlOptions[] = {const_cast<char*>("NameField=result"),
+                        const_cast<char*>("DescriptionField=none"), nullptr};
+  GDALDataset* dataset = driver->Create(target.c_str(), 0, 0, 0, GDT_Unknown,
+                                        std::strcmp(driverName, "KML") == 0 ? kmlOptions : nullptr);
   if (!dataset) {
     error = CPLGetLastErrorMsg();
   } else {

@@ -18,10 +18,14 @@
 
 namespace {
 
-int failToOpen(const RunState& run) {
+// The exercise's message, then which file and why on standard error; two
+// characters are awaited, as the exercise has it, unless no window was
+// asked for.
+int failToOpen(const RunState& run, int error) {
   std::fprintf(run.messages, "Greska! Ne mogu da otvorim ulazni fajl.\n");
   const int status = afterMessage(cannotOpen);
-  awaitTwoCharacters();
+  std::fprintf(stderr, "Ulazni fajl %s: %s\n", run.options.file.c_str(), std::strerror(error));
+  if (run.options.window) awaitTwoCharacters();
   return status;
 }
 
@@ -49,7 +53,7 @@ int noSegments(const RunState& run) {
 Ending readText(RunState& run) {
   const Options& options = run.options;
   std::FILE* file = options.file == "-" ? stdin : std::fopen(options.file.c_str(), "r");
-  if (!file) return failToOpen(run);
+  if (!file) return failToOpen(run, errno);
   // From here on a stop signal ends the run with its status, whatever phase
   // it comes in.
   catchStopSignals();
@@ -68,15 +72,23 @@ Ending readText(RunState& run) {
       return stoppedBySignal;
     case ReadOutcome::CannotRead:
       releaseStopSignals();  // two characters are awaited
-      return failToOpen(run);
+      return failToOpen(run, input.error);
     case ReadOutcome::NoData:
       if (options.csv) std::fputs(csvHeader, stdout);  // an empty table
       std::fprintf(run.messages, "Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
       return noSegments(run);
-    case ReadOutcome::Malformed:
+    case ReadOutcome::Malformed: {
       std::fprintf(run.messages, "Greska! Neispravan podatak za duz %d u ulaznom fajlu: %s\n",
                    input.badSegment, printableToken(input.badToken).c_str());
-      return afterMessage(malformedInput);
+      const int status = afterMessage(malformedInput);
+      // A map given on standard input starts as no text of numbers does.
+      if (options.file == "-" && input.badSegment == 0 && input.badToken.find_first_of("{<") == 0) {
+        std::fprintf(stderr,
+                     "Mapa (GeoJSON, GML, KML, ...) se cita samo iz fajla: navedite ime fajla "
+                     "umesto -.\n");
+      }
+      return status;
+    }
     case ReadOutcome::OutOfMemory:
       if (input.longToken > 0) {
         std::fprintf(stderr,
@@ -122,10 +134,24 @@ Ending readMap(RunState& run, bool& isMap) {
       run.segments = std::move(read.segments);
       run.origins = std::move(read.origins);
       return {};
-    case MapOutcome::NoData:
+    case MapOutcome::NoData: {
       if (options.csv) std::fputs(mapCsvHeader, stdout);
       std::fprintf(run.messages, "Ulazni fajl ne sadrzi podatke ni o jednoj duzi\n");
-      return noSegments(run);
+      const int status = noSegments(run);
+      // Nothing crosses in a map of no lines: its crossings layer is empty.
+      const std::string error =
+          options.crossings.empty()
+              ? ""
+              : writeCrossingsLayer(options.crossings,
+                                    {[](void*, CrossingRecord&) { return 0; }, nullptr},
+                                    read.origins);
+      if (!error.empty()) {
+        std::fprintf(stderr, "Greska! Sloj %s nije moguce ispisati: %s\n",
+                     options.crossings.c_str(), error.c_str());
+        return cannotWrite;
+      }
+      return status;
+    }
     case MapOutcome::CannotOpen:
       std::fprintf(stderr, "Greska! Ne mogu da otvorim mapu %s: %s\n", options.file.c_str(),
                    read.message.c_str());
@@ -203,6 +229,15 @@ Ending takeOptions(int argc, char** argv, RunState& run) {
     std::fputs(options.help ? usageText : "segments " SEGMENTS_VERSION "\n", stdout);
     return afterMessage(0);
   }
+  // The crossings layer's format and folder are tried before anything is
+  // read.
+  if (!options.crossings.empty()) {
+    if (const std::string problem = crossingsPathProblem(options.crossings); !problem.empty()) {
+      std::fprintf(stderr, "Greska! Sloj %s nije moguce ispisati: %s\n", options.crossings.c_str(),
+                   problem.c_str());
+      return cannotWrite;
+    }
+  }
   // The picture's folder is tried before anything is read, and the input is
   // never written over.
   if (!options.png.empty()) {
@@ -222,9 +257,15 @@ Ending takeOptions(int argc, char** argv, RunState& run) {
 Ending readTheInput(RunState& run) {
   if (const Ending end = readMap(run, run.isMap)) return end;
   if (!run.isMap) {
-    if (!run.options.crossings.empty()) {
-      std::fprintf(stderr, "Greska! --crossings pise sloj mape, a %s nije mapa\n",
-                   run.options.file.c_str());
+    // The options for maps alone are refused for a text of numbers.
+    const Options& o = run.options;
+    const char* mapOption = !o.crossings.empty() ? "--crossings pise sloj mape"
+                            : o.touches          ? "--touches vazi samo za mapu"
+                            : o.allPairs         ? "--all-pairs vazi samo za mapu"
+                                                 : nullptr;
+    if (mapOption) {
+      std::fprintf(stderr, "Greska! %s, a %s nije mapa; pogledajte segments --help\n", mapOption,
+                   o.file.c_str());
       return usageError;
     }
     if (const Ending end = readText(run)) return end;

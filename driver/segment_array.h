@@ -47,4 +47,5 @@ struct Input {
   int incompleteSegment = -1;  // a last record of one to three numbers
   int incompleteNumbers = 0;   // how many numbers that record had
   int segmentsRead = 0;        // whole segments read, also when reading failed
+  int error = 0;               // CannotRead: errno of the read that failed
 };

@@ -104,6 +104,21 @@ TEST(MapLayers, CrossingsLayerReadsBack) {
   EXPECT_EQ(outputOf(dir.path, "ls -A | sort | tr '\\n' ' '"),
             "layer.csv layer.gpkg out.dbf out.geojson out.gpkg out.prj out.shp out.shx "
             "out_overlaps.dbf out_overlaps.prj out_overlaps.shp out_overlaps.shx ");
+  // KML, a placemark named by what happens there.
+  const RunResult kml = runOnLayer(dir, "gpkg", {"--crossings", "k.kml"});
+  ASSERT_EQ(kml.status, 0) << kml.err;
+  const std::string placemarks = outputOf(dir.path, "ogrinfo -ro -al -q k.kml");
+  for (const char* expected : {"Name (String) = cross", "first (Integer) = 0",
+                               "Name (String) = overlap", "LINESTRING (7 0,9 0)"}) {
+    EXPECT_NE(placemarks.find(expected), std::string::npos) << expected << "\n" << placemarks;
+  }
+  // A map without any line: an empty layer.
+  dir.write("empty.geojson", R"({"type":"FeatureCollection","features":[]})");
+  const RunResult empty =
+      runProgram(dir.path, {.args = {"--no-window", "--crossings", "e.gpkg", "empty.geojson"}});
+  EXPECT_EQ(empty.status, 0) << empty.err;
+  EXPECT_NE(outputOf(dir.path, "ogrinfo -ro -so e.gpkg crossings").find("Feature Count: 0"),
+            std::string::npos);
   // By the exercise's rules the stretches are the same.
   const RunResult tolerance = runOnLayer(dir, "gpkg", {"--tolerance", "--crossings", "t.gpkg"});
   ASSERT_EQ(tolerance.status, 0) << tolerance.err;
@@ -163,6 +178,11 @@ TEST(MapLayers, BadLayersAreRefused) {
        {"--crossings", "out"},
        3,
        "Greska! Sloj out nije moguce ispisati: nepoznat format"},
+      {"a crossings path in a missing folder",
+       good,
+       {"--crossings", "nema/out.gpkg"},
+       3,
+       "Greska! Sloj nema/out.gpkg nije moguce ispisati: No such file or directory\n"},
   };
   for (const Row& row : rows) {
     TempDir dir;

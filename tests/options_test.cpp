@@ -122,6 +122,36 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "Greska! Ne mogu da otvorim ulazni fajl.\n",
                    {.stdinText = "ab"}},
+        // Standard error names the file and why; with --no-window nothing is
+        // awaited (standard input stays open here).
+        OptionCase{"missing_file_named",
+                   {"--no-window", "nema.txt"},
+                   "Greska! Ne mogu da otvorim ulazni fajl.\n",
+                   1,
+                   "Ulazni fajl nema.txt: No such file or directory\n",
+                   {.stdinOpen = true}},
+        // Options for maps alone are refused for a text of numbers, as
+        // --crossings is; --layer names no map in it.
+        OptionCase{"touches_on_text", {"--no-window", "--touches"}, "", 64, "--touches"},
+        OptionCase{"all_pairs_on_text", {"--no-window", "--all-pairs"}, "", 64, "--all-pairs"},
+        OptionCase{"crossings_on_text",
+                   {"--no-window", "--crossings", "x.gpkg"},
+                   "",
+                   64,
+                   "--crossings pise sloj mape, a test.txt nije mapa"},
+        OptionCase{
+            "layer_of_text",
+            {"--no-window", "--layer", "roads"},
+            "",
+            1,
+            "Greska! Ne mogu da otvorim mapu test.txt: GDAL ne prepoznaje ovaj fajl kao mapu\n"},
+        // A map on standard input is not read as one: the message says so.
+        OptionCase{"map_on_standard_input",
+                   {"--no-window", "-"},
+                   "Greska! Neispravan podatak za duz 0 u ulaznom fajlu: {\"type\":\n",
+                   2,
+                   "Mapa (GeoJSON, GML, KML, ...) se cita samo iz fajla",
+                   {.stdinText = "{\"type\": \"FeatureCollection\"}"}},
         OptionCase{"png_with_an_empty_path", {"--png", ""}, "", 64, "--png"},
         OptionCase{
             "png_naming_the_input", {"--png", "./ulaz.txt", "ulaz.txt"}, "", 64, "./ulaz.txt"},
