@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "legend.h"
 #include "palette.h"
 #include "raster.h"
 
@@ -81,13 +82,18 @@ void copyPixels(const std::vector<std::uint8_t>& pixels, int width, int height) 
   glDrawPixels(width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
 }
 
+void paintOnProcessor(const Drawing& drawing, const Placement& placement, int width, int height,
+                      PaintCache& cache, bool crossings) {
+  rasterDrawing(drawing, placement, width, height, cache.pixels, cache.canvases, crossings);
+  if (drawing.mapStyle) paintLegend(drawing.legend, cache.pixels, width, height);
+}
+
 void paintScene(const Drawing& drawing, const Placement& placement, PaintCache& cache,
                 bool crossings) {
   if (paintedOnProcessor(drawing)) {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    rasterDrawing(drawing, placement, viewport[2], viewport[3], cache.pixels, cache.canvases,
-                  crossings);
+    paintOnProcessor(drawing, placement, viewport[2], viewport[3], cache, crossings);
     copyPixels(cache.pixels, viewport[2], viewport[3]);
     return;
   }
@@ -115,6 +121,10 @@ void paintScene(const Drawing& drawing, const Placement& placement, PaintCache& 
       case Shape::Points:
         drawInPieces(GL_POINTS, run.firstVertex, run.vertexCount);
         break;
+      case Shape::Stretches:
+      case Shape::Spots:
+      case Shape::Rings:
+        break;  // a map's, painted on the processor
     }
   }
   glDisableClientState(GL_VERTEX_ARRAY);

@@ -25,5 +25,10 @@ struct PaintCache {
 void paintScene(const Drawing& drawing, const Placement& placement, PaintCache& cache,
                 bool crossings = true);
 
+// The pixels of a drawing painted on the processor (see paintedOnProcessor),
+// in cache.pixels, with a map's legend: rows from the bottom, RGB.
+void paintOnProcessor(const Drawing& drawing, const Placement& placement, int width, int height,
+                      PaintCache& cache, bool crossings = true);
+
 // Puts rows of RGB pixels, bottom row first, into the whole window.
 void copyPixels(const std::vector<std::uint8_t>& pixels, int width, int height);

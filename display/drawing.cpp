@@ -20,11 +20,13 @@ RunCells RunCells::over(const Box& all, std::size_t figures, double perCell) {
 }
 
 const float* crossingPoints(const Drawing& drawing, std::size_t& count, const RunCells** cells) {
-  // Points are prepared last: their vertices end the drawing's.
+  // Points, and a map's rings, are prepared last: their vertices end the
+  // drawing's.
   std::size_t first = drawing.vertices.size() / 2;
   int runs = 0;
   const Run* last = nullptr;
-  for (auto run = drawing.runs.rbegin(); run != drawing.runs.rend() && run->shape == Shape::Points;
+  for (auto run = drawing.runs.rbegin();
+       run != drawing.runs.rend() && (run->shape == Shape::Points || run->shape == Shape::Rings);
        ++run) {
     first = std::size_t(run->firstVertex);
     last = &*run;
@@ -47,14 +49,14 @@ bool anyFigureIn(const Drawing& drawing, const Box& box) {
   for (const Run& run : drawing.runs) {
     const std::size_t first = 2 * std::size_t(run.firstVertex);
     const std::size_t end = first + 2 * std::size_t(run.vertexCount);
-    if (run.shape == Shape::Points) {
+    if (verticesPerFigure(run.shape) == 1) {
       for (std::size_t k = first; k < end; k += 2) {
         if (v[k] >= box.minX && v[k] <= box.maxX && v[k + 1] >= box.minY && v[k + 1] <= box.maxY)
           return true;
       }
       continue;
     }
-    // Segments and lines come in pairs of vertices; a circle's outline joins
+    // Segments, lines and stretches come in pairs of vertices; a circle's outline joins
     // each vertex to the next and the last to the first.
     const bool outline = run.shape == Shape::Circles;
     for (std::size_t k = first; k < end; k += outline ? 2 : 4) {

@@ -16,7 +16,22 @@
 // colour the previous frame ended with.
 inline constexpr int inheritedColour = -1;
 
-enum class Shape { Circles, Lines, Segments, Points };
+// Lines are drawn between two vertices without end dots (the scene's lines,
+// a map's segments); segments with them. A map's markers, painted on the
+// processor only: Stretches (overlaps, 3 pixels wide, two vertices), Spots
+// (touches) and Rings (crossings), one vertex each.
+enum class Shape { Circles, Lines, Segments, Points, Stretches, Spots, Rings };
+
+// The vertices of one figure; a circle's outline is its whole run.
+inline std::size_t verticesPerFigure(Shape shape) {
+  return shape == Shape::Points || shape == Shape::Spots || shape == Shape::Rings ? 1 : 2;
+}
+
+// What t hides: the crossing points, and a map's markers.
+inline bool isMarker(Shape shape) {
+  return shape == Shape::Points || shape == Shape::Stretches || shape == Shape::Spots ||
+         shape == Shape::Rings;
+}
 
 // Vectors that grow to megabytes for large scenes.
 template <class T>
@@ -96,13 +111,27 @@ struct RunCells {
   }
 };
 
-// The drawing made from the scene (see prepare.h): what the window and the
-// picture paint.
+// What a map's legend counts: its crossings, overlaps and, where they were
+// sought, touches.
+struct MapLegend {
+  std::size_t crossings = 0, overlaps = 0, touches = 0;
+  bool touchesSought = false;
+};
+
+// The drawing made from the scene (see prepare.h), or a map's (see
+// prepare_map.h): what the window and the picture paint.
 struct Drawing {
   LargeVector<float> vertices;  // x, y pairs
-  std::vector<Run> runs;        // circles, lines, segments, then points
+  // The scene's: circles, lines, segments, then points. A map's: its lines,
+  // then stretches, spots and rings.
+  std::vector<Run> runs;
   std::vector<RunCells> cells;
   Box bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};  // of every vertex
+  // A map's drawing: quiet lines, markers for where they meet, a legend
+  // along the bottom, the first view fitted to the layer, every view
+  // painted on the processor.
+  bool mapStyle = false;
+  MapLegend legend{};
 };
 
 // Drawings of more than this many vertices are painted on the processor:
@@ -112,9 +141,10 @@ struct Drawing {
 inline constexpr std::size_t hugeDrawing = 300000;
 
 // Whether the drawing is too large for the graphics driver to draw at a
-// useful pace: then every view of it is painted on the processor.
+// useful pace, or a map's, whose markers OpenGL has no shape for: then every
+// view of it is painted on the processor.
 inline bool paintedOnProcessor(const Drawing& drawing) {
-  return drawing.vertices.size() / 2 > hugeDrawing;
+  return drawing.mapStyle || drawing.vertices.size() / 2 > hugeDrawing;
 }
 
 // The bytes of vertices of the drawing that OpenGL draws: none for a

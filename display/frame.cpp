@@ -28,7 +28,8 @@ Frame firstFrame(const Drawing& drawing, Point minCorner, Point maxCorner, int w
   Box data;
   const bool fitted =
       drawingBounds(drawing, data) &&
-      (!anyFigureIn(drawing, widened(visibleBox(framed, width, height), dot, dot)) ||
+      (drawing.mapStyle ||
+       !anyFigureIn(drawing, widened(visibleBox(framed, width, height), dot, dot)) ||
        ((data.maxX - data.minX) * scale < collapsedPixels &&
         (data.maxY - data.minY) * scale < collapsedPixels));
   Frame frame;

@@ -27,7 +27,7 @@ struct Frame {
 // The first frame of a window this size: framed on the scene's corners, or
 // fitted to the figures where those corners (which always take in (0, 0)
 // and (1024, 700)) leave every figure outside the window or shrink them all
-// into a dot.
+// into a dot; a map's, fitted to the layer.
 Frame firstFrame(const Drawing& drawing, Point minCorner, Point maxCorner, int width, int height);
 
 // How the drawing's vertices reach OpenGL in the frame.

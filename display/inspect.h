@@ -41,6 +41,9 @@ struct Inspection {
   // (exactly, say): false where they do not meet at one point. Without it,
   // by intersectSegments.
   std::function<bool(int j, int i, Point& at)> crossing;
+  // The c readout of a point, where a map's coordinate system says more
+  // than the plain numbers: degrees, or the layer's units.
+  std::function<std::string(double x, double y)> coordinates;
 };
 
 Inspection inspectReport(std::span<const Segment> segments, PairKeys meetings);

@@ -64,8 +64,8 @@ int captionRoom(const std::string& readout, int width) {
   return width - 2 * margin - (readout.empty() ? 0 : textWidth(readout) + 4 * margin);
 }
 
-void paintCaptionBand(const std::string& caption, const std::string& readout, int width,
-                      int height) {
+void paintCaptionBand(const std::string& caption, const std::string& readout, int width, int height,
+                      bool wholeBand) {
   glPushAttrib(GL_CURRENT_BIT);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -75,7 +75,7 @@ void paintCaptionBand(const std::string& caption, const std::string& readout, in
   glPushMatrix();
   glLoadIdentity();
   setColour(White);
-  glRecti(0, 0, width, bandHeight);
+  glRecti(wholeBand ? 0 : width - 2 * margin - textWidth(readout), 0, width, bandHeight);
   setColour(Black);
   glRasterPos2i(margin, 6);
   glutBitmapString(font, reinterpret_cast<const unsigned char*>(caption.c_str()));

@@ -13,9 +13,10 @@
 void paintSelection(const Selection& selection, const Placement& placement, bool crossings = true);
 
 // The band along the bottom of a window this size, with `caption` at its
-// left end and `readout` at its right.
-void paintCaptionBand(const std::string& caption, const std::string& readout, int width,
-                      int height);
+// left end and `readout` at its right; but for `wholeBand`, the readout's
+// end alone, where a map's legend stays.
+void paintCaptionBand(const std::string& caption, const std::string& readout, int width, int height,
+                      bool wholeBand = true);
 
 // How wide the band's font draws `text`, in pixels.
 int textWidth(const std::string& text);

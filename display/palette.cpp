@@ -15,6 +15,17 @@ const float palette[10][3] = {
     {0, 0, 0},        // Black
 };
 
+const float mapColours[4][3] = {
+    {0.55f, 0.55f, 0.55f},            // MapLine: grey
+    {213 / 255.0f, 94 / 255.0f, 0},   // MapCrossing: vermillion
+    {0, 114 / 255.0f, 178 / 255.0f},  // MapOverlap: blue
+    {0, 158 / 255.0f, 115 / 255.0f},  // MapTouch: bluish green
+};
+
+const float (&colourOf(int code))[3] {
+  return isPaletteCode(code) ? palette[code] : mapColours[code - MapLine];
+}
+
 void setColour(int code) {
   if (!isPaletteCode(code)) return;
   glColor3f(palette[code][0], palette[code][1], palette[code][2]);

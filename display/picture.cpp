@@ -4,7 +4,9 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -13,15 +15,14 @@
 
 namespace {
 
-constexpr int width = firstWidth, height = firstHeight;
-
 // An OpenGL context of Mesa's surfaceless platform: no display and no window,
 // drawing into a pixel buffer. A framebuffer object would do as well, but
 // its lines differ from the window's in a few pixels; a pixel buffer, a
 // surface of the same kind as the window, gives the window's pixels exactly.
 class OffscreenContext {
  public:
-  OffscreenContext() {
+  // Without `surface`, the driver's limits alone are asked.
+  OffscreenContext(int width, int height, bool surface = true) {
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) return;
@@ -44,6 +45,13 @@ class OffscreenContext {
     EGLConfig config;
     EGLint found = 0;
     if (!eglChooseConfig(display_, wanted, &config, 1, &found) || found == 0) return;
+    eglGetConfigAttrib(display_, config, EGL_MAX_PBUFFER_WIDTH, &largestWidth_);
+    eglGetConfigAttrib(display_, config, EGL_MAX_PBUFFER_HEIGHT, &largestHeight_);
+    if (width > largestWidth_ || height > largestHeight_) {
+      tooLarge_ = true;
+      return;
+    }
+    if (!surface) return;
     const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     surface_ = eglCreatePbufferSurface(display_, config, size);
     context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, nullptr);
@@ -61,18 +69,54 @@ class OffscreenContext {
   }
 
   bool ready() const { return ready_; }
+  bool tooLarge() const { return tooLarge_; }
+  int largestWidth() const { return largestWidth_; }
+  int largestHeight() const { return largestHeight_; }
 
  private:
   EGLDisplay display_ = EGL_NO_DISPLAY;
   EGLSurface surface_ = EGL_NO_SURFACE;
   EGLContext context_ = EGL_NO_CONTEXT;
   bool ready_ = false;
+  bool tooLarge_ = false;
+  EGLint largestWidth_ = 0, largestHeight_ = 0;
 };
+
+// A map's picture, all of it painted on the processor: no graphics driver,
+// and any size memory holds.
+PictureResult writeMapPicture(const Drawing& drawing, PngFile& file, int width, int height) {
+  try {
+    PaintCache cache;
+    const Frame frame = firstFrame(drawing, scene.minCorner, scene.maxCorner, width, height);
+    paintOnProcessor(drawing, placementOf(drawing, frame), width, height, cache);
+    std::vector<std::uint8_t>& rows = cache.pixels;
+    const std::size_t stride = std::size_t(width) * 3;
+    for (int row = 0; row < height / 2; ++row) {
+      std::swap_ranges(&rows[std::size_t(row) * stride], &rows[std::size_t(row + 1) * stride],
+                       &rows[std::size_t(height - 1 - row) * stride]);
+    }
+    const int error = file.write(width, height, rows.data());
+    return {error ? PictureOutcome::CannotWrite : PictureOutcome::Written, error};
+  } catch (const std::bad_alloc&) {
+    return {PictureOutcome::OutOfMemory};
+  }
+}
 
 }  // namespace
 
-PictureResult writeFirstFrame(const Drawing& drawing, PngFile& file) {
-  OffscreenContext context;
+bool pictureSizeDrawn(int width, int height, int& largestWidth, int& largestHeight) {
+  const OffscreenContext limits(width, height, false);
+  largestWidth = limits.largestWidth();
+  largestHeight = limits.largestHeight();
+  return !limits.tooLarge();
+}
+
+PictureResult writeFirstFrame(const Drawing& drawing, PngFile& file, int width, int height) {
+  if (drawing.mapStyle) return writeMapPicture(drawing, file, width, height);
+  OffscreenContext context(width, height);
+  if (context.tooLarge()) {
+    return {PictureOutcome::TooLarge, 0, context.largestWidth(), context.largestHeight()};
+  }
   if (!context.ready()) return {PictureOutcome::NoGraphics};
   try {
     PaintCache cache;

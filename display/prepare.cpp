@@ -24,6 +24,9 @@
 #include "geometry/scene.h"
 #include "geometry/stopping.h"
 #include "palette.h"
+#include "prepare_cells.h"
+
+using namespace prepare_detail;
 
 namespace {
 
@@ -58,54 +61,14 @@ Vertices<2> verticesOf(const Point& p) {
   return {p.x, p.y};
 }
 
-// Thrown when the preparation is asked to stop.
-struct Interrupted {};
-
-void widen(Box& box, double x, double y) {
-  box = {std::min(box.minX, x), std::min(box.minY, y), std::max(box.maxX, x),
-         std::max(box.maxY, y)};
-}
-
-// Appends the vertices of the list's figures to the drawing cell by cell of
-// a grid over them, about four figures a cell, and returns the number of
-// the cells in drawing.cells.
+// Appends the vertices of the list's figures to the drawing cell by cell.
 template <class Figure>
-int storeInCells(Drawing& drawing, const FigureList<Figure>& list, bool (*stopped)()) {
+int storeListInCells(Drawing& drawing, const FigureList<Figure>& list, bool (*stopped)()) {
   constexpr std::size_t count = std::tuple_size_v<decltype(verticesOf(Figure{}))>;
-  const auto figureBox = [](const Figure& f) {
-    const Vertices<count> v = verticesOf(f);
-    Box box{INFINITY, INFINITY, -INFINITY, -INFINITY};
-    for (std::size_t k = 0; k < count; k += 2) widen(box, v[k], v[k + 1]);
-    return box;
-  };
-  Box all{INFINITY, INFINITY, -INFINITY, -INFINITY};
-  list.forEachFigure([&](const Figure& f) {
-    const Box b = figureBox(f);
-    widen(all, b.minX, b.minY);
-    widen(all, b.maxX, b.maxY);
-  });
-  RunCells cells = RunCells::over(all, list.figureCount(), 4);
-  const auto cellOf = [&](const Figure& f) { return cells.cellOf(figureBox(f)); };
-  std::size_t done = 0;
-  const std::size_t first = drawing.vertices.size();
-  drawing.vertices.resize(first + list.figureCount() * count);
-  sortIntoBuckets(
-      cells.start.data(), cells.start.size() - 1,
-      [&](auto countIn) {
-        list.forEachFigure([&](const Figure& f) {
-          if (stopDue(++done, [&] { return stopped && stopped(); })) throw Interrupted{};
-          countIn(cellOf(f));
-        });
-      },
-      [&](auto place) {
-        list.forEachFigure([&](const Figure& f) {
-          if (stopDue(++done, [&] { return stopped && stopped(); })) throw Interrupted{};
-          const Vertices<count> v = verticesOf(f);
-          std::copy(v.begin(), v.end(), &drawing.vertices[first + count * place(cellOf(f))]);
-        });
-      });
-  drawing.cells.push_back(std::move(cells));
-  return int(drawing.cells.size() - 1);
+  return storeInCells<count>(
+      drawing, list.figureCount(),
+      [&](auto f) { list.forEachFigure([&](const Figure& figure) { f(verticesOf(figure)); }); },
+      stopped);
 }
 
 // Adds one list to the drawing. `current` is the colour in force before the
@@ -123,7 +86,7 @@ void prepareList(Drawing& drawing, const FigureList<Figure>& list, Shape shape, 
   // cell is.
   std::int32_t colour;
   if (list.oneColour(colour) && isPaletteCode(colour) && shape != Shape::Circles) {
-    const int cells = huge ? storeInCells(drawing, list, stopped) : -1;
+    const int cells = huge ? storeListInCells(drawing, list, stopped) : -1;
     const std::size_t first =
         drawing.vertices.size() - (cells < 0 ? 0 : list.figureCount() * count);
     if (cells < 0) {

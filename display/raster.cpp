@@ -30,7 +30,7 @@ void paintVertices(const Drawing& drawing, Canvas& canvas, std::size_t from, std
     const std::size_t runFirst = std::size_t(run.firstVertex);
     const std::size_t runEnd = runFirst + std::size_t(run.vertexCount);
     if (runFirst >= to) break;
-    if (isPaletteCode(run.colour)) canvas.colour = pixelOf(run.colour);
+    if (isRunColour(run.colour)) canvas.colour = pixelOf(run.colour);
     if (runEnd <= from) continue;
     canvas.marking = std::size_t(run.vertexCount) > markedDots;
     // Figures in [first, end) of the run's vertices, within [from, to).
@@ -45,7 +45,7 @@ void paintVertices(const Drawing& drawing, Canvas& canvas, std::size_t from, std
       continue;
     }
     // Only the cells in view.
-    const std::size_t perFigure = run.shape == Shape::Points ? 1 : 2;
+    const std::size_t perFigure = verticesPerFigure(run.shape);
     drawing.cells[std::size_t(run.cells)].forFiguresNear(
         visible, [&](std::size_t first, std::size_t end) {
           part(runFirst + perFigure * first, runFirst + perFigure * end);
@@ -55,11 +55,11 @@ void paintVertices(const Drawing& drawing, Canvas& canvas, std::size_t from, std
 }
 
 // Where the drawing splits in two halves of about as many vertices, between
-// two figures; without the crossings, where the points begin.
+// two figures; without the crossings, where the markers begin.
 void halves(const Drawing& drawing, bool crossings, std::size_t& middle, std::size_t& end) {
   end = drawing.vertices.size() / 2;
   for (const Run& run : drawing.runs) {
-    if (run.shape == Shape::Points && !crossings) {
+    if (isMarker(run.shape) && !crossings) {
       end = std::size_t(run.firstVertex);
       break;
     }
@@ -70,7 +70,7 @@ void halves(const Drawing& drawing, bool crossings, std::size_t& middle, std::si
                       last = first + std::size_t(run.vertexCount);
     if (middle < first || middle >= last) continue;
     if (run.shape == Shape::Circles) middle = first;  // an outline is one figure
-    if (run.shape == Shape::Lines || run.shape == Shape::Segments) middle -= (middle - first) % 2;
+    if (verticesPerFigure(run.shape) == 2) middle -= (middle - first) % 2;
     break;
   }
 }

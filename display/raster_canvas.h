@@ -32,8 +32,22 @@ inline std::uint32_t pixelOf(const float (&rgb)[3]) {
   return part(0) | part(1) << 8 | part(2) << 16;
 }
 inline std::uint32_t pixelOf(int code) {
-  return painted | pixelOf(palette[code]);
+  return painted | pixelOf(colourOf(code));
 }
+
+// A map's markers as pixel offsets from the pixel of their point: a ring
+// 7 pixels across, 2 wide, for a crossing (the pixels between 2 and 3.5
+// from the centre), and a disc 5 across for a touch.
+struct Offset {
+  signed char dx, dy;
+};
+inline constexpr Offset ringPixels[] = {
+    {2, 0},  {-2, 0},  {0, 2},  {0, -2},  {2, 1},  {2, -1},  {-2, 1}, {-2, -1}, {1, 2}, {-1, 2},
+    {1, -2}, {-1, -2}, {2, 2},  {2, -2},  {-2, 2}, {-2, -2}, {3, 0},  {-3, 0},  {0, 3}, {0, -3},
+    {3, 1},  {3, -1},  {-3, 1}, {-3, -1}, {1, 3},  {-1, 3},  {1, -3}, {-1, -3}};
+inline constexpr Offset spotPixels[] = {{0, 0},  {1, 0},  {-1, 0}, {0, 1},   {0, -1},
+                                        {1, 1},  {1, -1}, {-1, 1}, {-1, -1}, {2, 0},
+                                        {-2, 0}, {0, 2},  {0, -2}};
 
 // The window's pixels while painting, and where the drawing plane lies on
 // them. Sizes are `long`, so that the compiler knows the pixel stores leave
@@ -188,6 +202,21 @@ struct Canvas {
     for (int s = 0; s <= count; ++s, x += sx, y += sy) set(floorOf(x), floorOf(y));
   }
 
+  // A marker's pixels about the pixel of (x, y).
+  template <std::size_t N>
+  void stamp(double x, double y, const Offset (&pixels)[N]) {
+    if (!(x > -4 && y > -4 && x < width + 4 && y < height + 4)) return;
+    const long cx = floorOf(x), cy = floorOf(y);
+    for (const Offset& o : pixels) set(cx + o.dx, cy + o.dy);
+  }
+
+  // A line 3 pixels wide: each of its pixels with those around it.
+  void thickLine(double ax, double ay, double bx, double by) {
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) line(ax + dx, ay + dy, bx + dx, by + dy);
+    }
+  }
+
   // The figures of `shape` at vertices [first, end) of v, all in the
   // current colour, so in any order: a segment's end dots come with it.
   void paint(Shape shape, const float* v, std::size_t first, std::size_t end) {
@@ -215,6 +244,17 @@ struct Canvas {
           dot(ax, ay);
           dot(bx, by);
         }
+        break;
+      case Shape::Stretches:
+        for (std::size_t k = first; k < end; k += 4) {
+          thickLine(x(v[k]), y(v[k + 1]), x(v[k + 2]), y(v[k + 3]));
+        }
+        break;
+      case Shape::Spots:
+        for (std::size_t k = first; k < end; k += 2) stamp(x(v[k]), y(v[k + 1]), spotPixels);
+        break;
+      case Shape::Rings:
+        for (std::size_t k = first; k < end; k += 2) stamp(x(v[k]), y(v[k + 1]), ringPixels);
         break;
       case Shape::Points:
         if (marking) {

@@ -30,6 +30,7 @@ std::string readout(const WindowState& w) {
   double sx, sy;
   scenePointAt(w.frame.view, w.frame.width, w.frame.height, w.pointerX + 0.5, w.pointerY + 0.5, sx,
                sy);
+  if (w.inspection->coordinates) return w.inspection->coordinates(sx, sy);
   return "(" + shortest(float(sx)) + ", " + shortest(float(sy)) + ")";
 }
 
@@ -102,7 +103,8 @@ void paintFrame(WindowState& w) {
               " odjednom)";
   }
   if (!caption.empty() || !right.empty()) {
-    paintCaptionBand(caption, right, w.frame.width, w.frame.height);
+    paintCaptionBand(caption, right, w.frame.width, w.frame.height,
+                     !caption.empty() || !w.drawing->mapStyle);
   }
 }
 

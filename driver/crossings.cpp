@@ -5,6 +5,8 @@
 #include <new>
 #include <unordered_set>
 
+#include "signals.h"
+
 namespace {
 
 // The records of the crossings layer, one pair at a time. Where two lines
@@ -77,4 +79,25 @@ std::string writeCrossings(const std::string& path, const Segment* segments,
     return static_cast<CrossingRecords*>(context)->fill(record);
   };
   return writeCrossingsLayer(path, {next, &records}, *options.judging.map);
+}
+
+bool collectMarkers(const Segment* segments, const LoopOptions& options, const PairKeys& pairs,
+                    MapMarkers& markers) {
+  CrossingRecords records{segments, &options, &pairs};
+  markers.touchesSought = options.judging.touches;
+  CrossingRecord r;
+  try {
+    for (int got; (got = records.fill(r)) != 0;) {
+      if (got < 0 || stopSignal()) return false;
+      const Point at(float(r.x0), float(r.y0));
+      if (r.kind == Overlap) {
+        markers.overlaps.push_back(Segment(at, Point(float(r.x1), float(r.y1))));
+      } else {
+        (r.kind == Touch ? markers.touches : markers.crossings).push_back(at);
+      }
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }

@@ -178,3 +178,19 @@ std::string describeOrigin(const MapLayers& map, int k) {
   return "sloj " + map.layerNames[part.layer] + ", objekat " + std::to_string(part.fid) + ", deo " +
          std::to_string(part.part) + ", teme " + std::to_string(map.vertexOf[std::size_t(k)]);
 }
+
+std::string describeCoordinates(const MapLayers& map, double x, double y) {
+  char text[96];
+  if (map.geographic) {
+    std::snprintf(text, sizeof text, "duzina %.6f\xB0, sirina %.6f\xB0", x, y);
+    return text;
+  }
+  if (map.units.empty()) return "";
+  const std::string& u = map.units;
+  const std::string unit =
+      u == "metre" || u == "meter" || u == "Meter"                                 ? "m"
+      : u.find("foot") != std::string::npos || u.find("Foot") != std::string::npos ? "ft"
+                                                                                   : u;
+  std::snprintf(text, sizeof text, "(%.2f, %.2f) ", x, y);
+  return text + unit;
+}

@@ -28,6 +28,8 @@ struct MapLayers {
   std::vector<std::uint32_t> partOf;    // for every segment
   std::vector<std::uint32_t> vertexOf;  // its first vertex's index in its part
   std::string spatialReference;         // of the first layer read, as WKT
+  bool geographic = false;              // its coordinates are longitude and latitude
+  std::string units;                    // else its linear unit ("metre"), if known
   // The segments as read, for exact judgement: doubles, of which the
   // segments are the float roundings. Empty where the tolerance judges.
   PagedArray<PreciseSegment> precise;
@@ -92,6 +94,12 @@ void appendOrigin(const MapLayers& map, std::string& out, int k);
 // "sloj L, objekat F, deo P, teme V": where segment k comes from, for a
 // caption.
 std::string describeOrigin(const MapLayers& map, int k);
+
+// The window's readout of a point of the map: "duzina 19.833330°, sirina
+// 45.267100°" (the degree sign in Latin-1, as the window's font has it)
+// where the coordinates are geographic, "(455000.50, 5012000.25) m" in the
+// layer's units; "" where the layer names neither.
+std::string describeCoordinates(const MapLayers& map, double x, double y);
 
 // One feature of the crossings layer: where two lines cross, touch or
 // overlap.

@@ -66,6 +66,9 @@ bool readLayer(GDALDataset& dataset, OGRLayer& l, MapReader& reader) {
     char* wkt = nullptr;
     if (srs->exportToWkt(&wkt) == OGRERR_NONE && wkt) origins.spatialReference = wkt;
     CPLFree(wkt);
+    origins.geographic = srs->IsGeographic();
+    const char* unit = nullptr;
+    if (srs->IsProjected() && srs->GetLinearUnits(&unit) > 0 && unit) origins.units = unit;
   }
   reader.longitude = longitudeAxis(srs);
   reader.reserve(l.GetFeatureCount(FALSE));  // -1 where counting would read the layer

@@ -91,9 +91,18 @@ std::uint64_t inputBudget(std::uint64_t bytes) {
 constexpr std::uint64_t graphicsAddressBytes = std::uint64_t(320) << 20;
 constexpr std::uint64_t graphicsDataBytes = std::uint64_t(96) << 20;
 constexpr std::uint64_t graphicsBytesPerVertexByte = 12;
+// A picture's pixels beyond the window's, which the figures above take in:
+// the driver's colour and depth buffers, the pixels read back, and those
+// painted on the processor with both threads' canvases.
+constexpr std::uint64_t graphicsBytesPerPixel = 32;
+constexpr std::uint64_t windowPixels = 1024 * 700;
 
-bool graphicsFit(std::uint64_t vertexBytes) {
-  const std::uint64_t scene = vertexBytes * graphicsBytesPerVertexByte;
+bool graphicsFit(std::uint64_t vertexBytes, std::uint64_t pictureWidth,
+                 std::uint64_t pictureHeight) {
+  const std::uint64_t pixels = pictureWidth * pictureHeight;
+  const std::uint64_t scene =
+      vertexBytes * graphicsBytesPerVertexByte +
+      (pixels > windowPixels ? pixels - windowPixels : 0) * graphicsBytesPerPixel;
   return rlimitAvailable(RLIMIT_AS, "VmSize") >= graphicsAddressBytes + scene &&
          availableMemory() >= graphicsDataBytes + scene;
 }

@@ -21,7 +21,9 @@ std::uint64_t segmentsThatFit(std::uint64_t bytes);
 std::uint64_t inputBudget(std::uint64_t bytes);
 
 // Whether the graphics driver has room to start and to draw `vertexBytes`
-// of vertices: the address space, data and memory it was measured to take
-// beside what this process already uses. Short of that the software driver
-// crashes inside its own code instead of failing, so it must not be started.
-bool graphicsFit(std::uint64_t vertexBytes);
+// of vertices, and a picture of this size beyond the window's: the address
+// space, data and memory it was measured to take beside what this process
+// already uses. Short of that the software driver crashes inside its own
+// code instead of failing, so it must not be started.
+bool graphicsFit(std::uint64_t vertexBytes, std::uint64_t pictureWidth = 0,
+                 std::uint64_t pictureHeight = 0);

@@ -17,9 +17,26 @@ bool listed(const char* const (&names)[N], const char* arg) {
   return false;
 }
 
+// The picture's size from "WxH": false unless both are whole numbers from
+// 1 to 65535.
+bool readSize(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  const auto number = [](const std::string& digits, int& value) {
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    value = std::stoi(digits);
+    return value >= 1 && value <= 65535;
+  };
+  return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
+}
+
 // Where the value of an option that takes one goes; nullptr for others.
 std::string* valueOf(Options& options, const std::string& name) {
   if (name == "--png") return &options.png;
+  if (name == "--size") return &options.size;
   if (name == "--layer") return &options.layer;
   if (name == "--crossings") return &options.crossings;
   return nullptr;
@@ -66,6 +83,8 @@ const char* const usageText =
     "  --png PUTANJA, --png=PUTANJA\n"
     "                  prvi prikaz prozora (1024 x 700) u PNG fajl, bez ekrana; ne ide\n"
     "                  uz --no-window\n"
+    "  --size SxV      velicina PNG slike u pikselima, npr. 4096x2048 (bez nje 1024x700);\n"
+    "                  oznake i tacke zadrzavaju svoju velicinu u pikselima\n"
     "  -h, --help      ovo uputstvo\n"
     "  --version       verzija programa\n"
     "  --              sve posle je ime fajla, i kad pocinje crticom\n"
@@ -156,6 +175,15 @@ Options parseOptions(int argc, char** argv) {
     return fail("--all-pairs i --meeting-only se iskljucuju");
   }
   if (options.exact && options.tolerance) return fail("--exact i --tolerance se iskljucuju");
+  if (!options.size.empty()) {
+    if (options.png.empty()) return fail("--size vazi samo uz --png");
+    if (!readSize(options.size, options.pictureWidth, options.pictureHeight)) {
+      return fail(
+          "--size trazi SIRINAxVISINA u pikselima (1 do 65535), na primer 4096x2048, a "
+          "dato je " +
+          options.size);
+    }
+  }
   options.toolkitArgs.push_back(nullptr);
   return options;
 }

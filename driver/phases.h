@@ -74,9 +74,11 @@ int showTheResult(RunState& run);
 // Shared by the phases: two characters awaited on standard input (on a
 // terminal, a line says so); a report or message that could not be
 // written; the end of a path that printed a message on standard output;
-// memory that ran out; a picture that could not be written.
+// memory that ran out; a picture that could not be written, or drawn so
+// large.
 void awaitTwoCharacters();
 int failToWrite(int error);
 int afterMessage(int status);
 int failOutOfMemory();
 int failToWritePicture(const std::string& path, int error);
+int failPictureTooLarge(const Options& options, int largestWidth, int largestHeight);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "display/picture.h"
 #include "input.h"
 #include "memory.h"
 #include "numbers.h"
@@ -217,6 +218,14 @@ int failToWritePicture(const std::string& path, int error) {
   return cannotWrite;
 }
 
+int failPictureTooLarge(const Options& options, int largestWidth, int largestHeight) {
+  std::fprintf(stderr,
+               "Greska! Slika %dx%d je veca od najvece koju graficki drajver crta (%dx%d); "
+               "pogledajte segments --help\n",
+               options.pictureWidth, options.pictureHeight, largestWidth, largestHeight);
+  return usageError;
+}
+
 Ending takeOptions(int argc, char** argv, RunState& run) {
   run.options = parseOptions(argc, argv);
   const Options& options = run.options;
@@ -247,6 +256,12 @@ Ending takeOptions(int argc, char** argv, RunState& run) {
                    options.png.c_str());
       return usageError;
     }
+    // A size that memory does not hold is refused at once.
+    if (!options.size.empty() && !graphicsFit(0, options.pictureWidth, options.pictureHeight)) {
+      std::fprintf(stderr, "Greska! Za sliku %dx%d nema dovoljno memorije.\n", options.pictureWidth,
+                   options.pictureHeight);
+      return outOfMemory;
+    }
     if (const int error = run.picture.open(options.png)) {
       return failToWritePicture(options.png, error);
     }
@@ -269,6 +284,13 @@ Ending readTheInput(RunState& run) {
       return usageError;
     }
     if (const Ending end = readText(run)) return end;
+    // So is one the graphics driver does not draw, before the report: a
+    // map's picture needs no driver.
+    int largestWidth, largestHeight;
+    if (!o.size.empty() &&
+        !pictureSizeDrawn(o.pictureWidth, o.pictureHeight, largestWidth, largestHeight)) {
+      return failPictureTooLarge(o, largestWidth, largestHeight);
+    }
   }
   if (!loopFits(run.segments.count)) return outOfMemory;
   return {};

@@ -10,6 +10,7 @@
 #include "crossings.h"
 #include "display/picture.h"
 #include "display/prepare.h"
+#include "display/prepare_map.h"
 #include "display/window.h"
 #include "geometry/scene.h"
 #include "memory.h"
@@ -20,13 +21,16 @@
 namespace {
 
 int writePicture(const RunState& run, PngFile& file) {
-  const PictureResult result = writeFirstFrame(run.drawing, file);
+  const Options& o = run.options;
+  const PictureResult result = writeFirstFrame(run.drawing, file, o.pictureWidth, o.pictureHeight);
   switch (result.outcome) {
     case PictureOutcome::Written:
       return 0;
     case PictureOutcome::NoGraphics:
       std::fprintf(stderr, "Greska! Nema OpenGL-a za crtanje PNG slike.\n");
       return noGraphics;
+    case PictureOutcome::TooLarge:
+      return failPictureTooLarge(o, result.largestWidth, result.largestHeight);
     case PictureOutcome::OutOfMemory:
       return failOutOfMemory();
     case PictureOutcome::CannotWrite:
@@ -42,6 +46,11 @@ void inspect(RunState& run) {
   const LoopOptions& loop = run.loop;
   if (run.isMap) {
     run.inspection.origin = [&origins = run.origins](int k) { return describeOrigin(origins, k); };
+    if (run.origins.geographic || !run.origins.units.empty()) {
+      run.inspection.coordinates = [&origins = run.origins](double x, double y) {
+        return describeCoordinates(origins, x, y);
+      };
+    }
   }
   if (loop.judging.map || loop.judging.rules.exact) {
     run.inspection.crossing = [judging = loop.judging, segments = run.segments.items](int j, int i,
@@ -51,6 +60,15 @@ void inspect(RunState& run) {
       return segmentKind(v.kind) == PointIntersection;
     };
   }
+}
+
+// The drawing: the scene's, or a map's, of its lines and of the records of
+// its crossings layer.
+bool prepareDrawing(RunState& run) {
+  if (!run.isMap) return prepareScene(run.drawing, stopAsked);
+  MapMarkers markers;
+  return collectMarkers(run.segments.items, run.loop, run.meetings, markers) &&
+         prepareMap(run.drawing, run.segments.view(), markers, stopAsked);
 }
 
 }  // namespace
@@ -78,14 +96,18 @@ Ending writeTheReport(RunState& run) {
   const bool exact = run.isMap ? !options.tolerance : options.exact;
   const PairRules rules{.exact = exact,
                         .precise = exact && run.isMap ? run.origins.precise.items : nullptr};
-  run.loop = LoopOptions{.fillScene = options.window,
-                         .meetingOnly = meetingOnly,
-                         .progress = &run.progress,
-                         .meetings = run.inspected || crossings ? &run.meetings : nullptr,
-                         .judging = {.rules = rules,
-                                     .map = run.isMap ? &run.origins : nullptr,
-                                     .touches = options.touches},
-                         .origins = run.isMap && options.csv};
+  // A map's drawing is made of its lines and where they meet, not of the
+  // scene.
+  const bool mapDrawn = run.isMap && options.window;
+  run.loop =
+      LoopOptions{.fillScene = options.window && !run.isMap,
+                  .meetingOnly = meetingOnly,
+                  .progress = &run.progress,
+                  .meetings = run.inspected || crossings || mapDrawn ? &run.meetings : nullptr,
+                  .judging = {.rules = rules,
+                              .map = run.isMap ? &run.origins : nullptr,
+                              .touches = options.touches},
+                  .origins = run.isMap && options.csv};
   const LoopOutcome outcome = reportPairs(run.segments.view(), report, run.loop);
   endProgress(run.progress);
   if (outcome == LoopOutcome::Stopped) {
@@ -124,7 +146,7 @@ int showTheResult(RunState& run) {
   // with room for them: short of memory, the driver crashes instead of
   // failing.
   if (run.window) startToolkit(run.toolkitArgc, run.options.toolkitArgs.data());
-  if (run.window && !run.inspected && options.crossings.empty()) {
+  if (run.window && !run.inspected && options.crossings.empty() && !run.isMap) {
     if (findMeetingPairs(
             run.segments.items, run.segments.count, run.meetings,
             {.stopped = stopAsked, .evenIfDense = true, .rules = run.loop.judging.rules}) !=
@@ -133,7 +155,9 @@ int showTheResult(RunState& run) {
     }
     keepReported(run.segments.items, run.loop, run.meetings);
   }
-  if (!prepareScene(run.drawing, stopAsked) || !graphicsFit(drawingVertexBytes(run.drawing))) {
+  if (!prepareDrawing(run) ||
+      !graphicsFit(drawingVertexBytes(run.drawing), options.png.empty() ? 0 : options.pictureWidth,
+                   options.png.empty() ? 0 : options.pictureHeight)) {
     return stopSignal() ? stoppedBySignal : failOutOfMemory();
   }
   // Once the graphics start, the signals end the program as usual.

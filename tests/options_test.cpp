@@ -192,7 +192,23 @@ INSTANTIATE_TEST_SUITE_P(
                    "Greska! Ne mogu da otvorim ulazni fajl.\n",
                    1},
         OptionCase{
-            "png_joined_with_its_path", {"--png=nema/x.png", "ulaz.txt"}, "", 3, "nema/x.png"}),
+            "png_joined_with_its_path", {"--png=nema/x.png", "ulaz.txt"}, "", 3, "nema/x.png"},
+        // --size: a picture's, refused before the report where it is not
+        // one, or larger than the graphics driver draws text, or than memory
+        // holds.
+        OptionCase{"size_without_png", {"--size", "800x600", "ulaz.txt"}, "", 64, "uz --png"},
+        OptionCase{"size_zero", {"--png", "x.png", "--size", "0x600"}, "", 64, "dato je 0x600"},
+        OptionCase{"size_without_height", {"--png", "x.png", "--size=800x"}, "", 64, "800x"},
+        OptionCase{"size_beyond_the_driver",
+                   {"--png", "x.png", "--size", "65535x8", "ulaz.txt"},
+                   "",
+                   64,
+                   "Greska! Slika 65535x8 je veca od najvece koju graficki drajver crta ("},
+        OptionCase{"size_beyond_memory",
+                   {"--png", "x.png", "--size", "65535x65535", "ulaz.txt"},
+                   "",
+                   255,
+                   "Greska! Za sliku 65535x65535 nema dovoljno memorije.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -90,37 +90,9 @@ TEST_F(WindowTest, ClickSelectsAndTells) {
             "Presecne tacke se vide.\n");
 }
 
-// A map: no crossing point on a line's own vertex, one where another line
-// crosses it; a click on a segment names its feature, part and vertex.
-TEST_F(WindowTest, MapShowsCrossingsNotJoints) {
-  dir.write("map.geojson", R"({"type":"FeatureCollection","features":[
-    {"type":"Feature","id":7,"properties":{},"geometry":{"type":"LineString",
-     "coordinates":[[0,0],[500,600],[1000,0]]}},
-    {"type":"Feature","id":8,"properties":{},"geometry":{"type":"LineString",
-     "coordinates":[[0,300],[400,300]]}}]})");
-  const Window window = open("", {"map.geojson"});
-  ASSERT_TRUE(window);
-  const Image first = x.captureSettled(window);
-  EXPECT_EQ(first.count(black), 16) << "one crossing point, 4 x 4";
-  // A red pixel far right of it lies on segment 1, from (500, 600) to (1000, 0).
-  int blackX = 0;
-  for (int k = 0; k < 1024 * 700; ++k) {
-    if (first.pixels[std::size_t(k)] == black) blackX = k % 1024;
-  }
-  int clickX = -1, clickY = -1;
-  for (int k = 0; k < 1024 * 680 && clickX < 0; ++k) {
-    if (first.pixels[std::size_t(k)] == red && k % 1024 > blackX + 300)
-      clickX = k % 1024, clickY = k / 1024;
-  }
-  ASSERT_GE(clickX, 0);
-  x.click(window, clickX, clickY + 2);
-  x.captureChanged(window, first);
-  const RunResult result = close(window);
-  EXPECT_EQ(result.out, "Duzi 0 i 2 imaju presecnu tacku\n");
-  EXPECT_EQ(result.err, "Duz 1: (500, 600) - (1000, 0) (sloj map, objekat 7, deo 0, teme 1)\n");
-
-  // Judged exactly, a crossing lies where the report puts it, which the
-  // rules' float arithmetic misses: a click on it names its pair.
+// Judged exactly, a crossing lies where the report puts it, which the
+// rules' float arithmetic misses: a click on it names its pair.
+TEST_F(WindowTest, ExactCrossingIsWhereTheReportPutsIt) {
   const Window exact = open("-1 0 1 0\n0.0100000035 -1 0.0100000035 1\n", {"--exact"});
   ASSERT_TRUE(exact);
   x.pressKey(exact, XK_f);
