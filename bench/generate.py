@@ -15,6 +15,10 @@ usage: generate.py N [SEED] > test.txt            random, start points in [0, 10
   strands   50 strands of near-collinear overlapping pieces
   polyline  the pieces of one long wiggly line
   map       towns of many sizes and long wiggly coastlines, density varying by 10^4
+  coast     2000 long wiggly lines across a 2e6 square, as a continent's coasts and
+            rivers: nearly every meeting pair a line's joint
+  disc      chords of a disc, every pair crossing (N up to a few thousand)
+  star      lines through one point, every pair crossing there
   borders   a map in degrees as border and river data are: borders drawn along rivers
             (sharing runs of vertices, metres apart elsewhere, crossing them at 0.05 to
             0.2 degrees), tributaries leaving a river at tiny angles, coastlines cut into
@@ -133,6 +137,28 @@ def map_layer(n, rng):
     for k in range(lines):
         m = coast // lines if k < lines - 1 else coast - (coast // lines) * (lines - 1)
         yield from wiggly(m, rng, rng.uniform(0, 2e6), rng.uniform(0, 2e6), 2e6 / math.sqrt(n) / 4)
+
+
+def coast(n, rng, count=2000):
+    for k in range(count):
+        m = n // count + (1 if k < n % count else 0)
+        yield from wiggly(m, rng, rng.uniform(0, 2e6), rng.uniform(0, 2e6), 2e6 / math.sqrt(n) / 4,
+                          turn=0.05)
+
+
+def disc(n, rng):
+    for k in range(n):
+        a = k * math.pi / n
+        b = a + math.pi + 0.3
+        yield (500 + 400 * math.cos(a), 500 + 400 * math.sin(a),
+               500 + 400 * math.cos(b), 500 + 400 * math.sin(b))
+
+
+def star(n, rng):
+    for k in range(n):
+        a = k * math.pi / n + 0.0001
+        yield (500 + 400 * math.cos(a), 500 + 400 * math.sin(a),
+               500 - 400 * math.cos(a), 500 - 400 * math.sin(a))
 
 
 def f32(v):
@@ -260,6 +286,9 @@ def main():
         "strands": lambda: strands(n, rng),
         "polyline": lambda: polyline(n, rng),
         "map": lambda: map_layer(n, rng),
+        "coast": lambda: coast(n, rng),
+        "disc": lambda: disc(n, rng),
+        "star": lambda: star(n, rng),
         "borders": lambda: borders(n, rng),
     }
     # Three decimals where the drawing is that coarse, as many as a float

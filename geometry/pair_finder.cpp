@@ -25,6 +25,34 @@ namespace {
 // pair is cheaper.
 constexpr double lookedAtShare = 0.75;
 
+// Where this share of the pairs meets, testing every pair is cheaper than
+// any index: the index tests each meeting pair too, and keeps and sorts it,
+// while the full loop settles the pairs apart many at a time. A sample of
+// pairs tells, before any index is built.
+constexpr double meetingShare = 0.125;
+constexpr int samplePairs = 4096;
+
+// Whether a fixed sample of the pairs says that at least meetingShare of
+// them meet. Inputs with few pairs are not sampled.
+bool mostPairsMeet(const Segment* segments, int count, const PairRules& rules) {
+  if (0.5 * count * (count - 1.0) < 16.0 * samplePairs) return false;
+  std::uint64_t state = 0x9E3779B97F4A7C15u;  // splitmix64, the same pairs every run
+  const auto next = [&state] {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+  };
+  int meeting = 0;
+  for (int k = 0; k < samplePairs; ++k) {
+    const int a = int(next() % std::uint64_t(count)), b = int(next() % std::uint64_t(count - 1));
+    const int other = b >= a ? b + 1 : b;
+    const int j = std::min(a, other), i = std::max(a, other);
+    meeting += meetingKind(rules, segments, j, i) != NoIntersection;
+  }
+  return meeting >= meetingShare * samplePairs;
+}
+
 // A block of `count` elements of T in the memory of `v`, if it holds that
 // many, or else in `spare`: fresh memory is costly on some machines, where
 // each page is cleared as it is first touched.
@@ -181,6 +209,9 @@ PairSearch startPairSearch(PairFinder& finder, const Segment* segments, int coun
                            const PairSearchOptions& options) {
   finder = PairFinder{};
   finder.count = count;
+  if (!options.evenIfDense && mostPairsMeet(segments, count, options.rules)) {
+    return PairSearch::Dense;
+  }
   try {
     auto index = std::make_shared<PairIndex>();
     index->segments = segments;
