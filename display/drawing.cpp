@@ -20,19 +20,28 @@ RunCells RunCells::over(const Box& all, std::size_t figures, double perCell) {
 }
 
 const float* crossingPoints(const Drawing& drawing, std::size_t& count, const RunCells** cells) {
-  // Points, and a map's rings, are prepared last: their vertices end the
-  // drawing's.
-  std::size_t first = drawing.vertices.size() / 2;
+  // A map's rings are one run; the scene's points are prepared last, their
+  // vertices ending the drawing's.
+  std::size_t first = drawing.vertices.size() / 2, end = first;
   int runs = 0;
   const Run* last = nullptr;
-  for (auto run = drawing.runs.rbegin();
-       run != drawing.runs.rend() && (run->shape == Shape::Points || run->shape == Shape::Rings);
-       ++run) {
-    first = std::size_t(run->firstVertex);
-    last = &*run;
-    ++runs;
+  if (drawing.mapStyle) {
+    for (const Run& run : drawing.runs) {
+      if (run.shape != Shape::Rings) continue;
+      first = std::size_t(run.firstVertex);
+      end = first + std::size_t(run.vertexCount);
+      last = &run;
+      runs = 1;
+    }
+  } else {
+    for (auto run = drawing.runs.rbegin();
+         run != drawing.runs.rend() && run->shape == Shape::Points; ++run) {
+      first = std::size_t(run->firstVertex);
+      last = &*run;
+      ++runs;
+    }
   }
-  count = drawing.vertices.size() / 2 - first;
+  count = end - first;
   if (cells) {
     *cells = runs == 1 && last->cells >= 0 ? &drawing.cells[std::size_t(last->cells)] : nullptr;
   }

@@ -123,7 +123,7 @@ struct MapLegend {
 struct Drawing {
   LargeVector<float> vertices;  // x, y pairs
   // The scene's: circles, lines, segments, then points. A map's: its lines,
-  // then stretches, spots and rings.
+  // then rings, stretches and spots.
   std::vector<Run> runs;
   std::vector<RunCells> cells;
   Box bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};  // of every vertex
@@ -153,8 +153,8 @@ inline std::uint64_t drawingVertexBytes(const Drawing& drawing) {
   return paintedOnProcessor(drawing) ? 0 : drawing.vertices.size() * sizeof(float);
 }
 
-// The crossing points drawn: `count` x, y pairs; and, where they are kept
-// in cells, the cells.
+// The crossing points drawn (a map's rings): `count` x, y pairs; and, where
+// they are kept in cells, the cells.
 const float* crossingPoints(const Drawing& drawing, std::size_t& count,
                             const RunCells** cells = nullptr);
 

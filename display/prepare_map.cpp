@@ -36,7 +36,9 @@ bool prepareMap(Drawing& drawing, std::span<const Segment> lines, const MapMarke
   try {
     drawing.vertices.reserve(4 * (lines.size() + markers.overlaps.size()) +
                              2 * (markers.crossings.size() + markers.touches.size()));
-    // The lines first, under everything; the crossings' rings last, on top.
+    // The lines first, under everything; then the crossings' rings, and
+    // over them the overlaps, narrower, which often lie among crossings
+    // (a border along a river), and the touches' spots.
     if (lines.size() > linesInCells) {
       const int cells = storeInCells<4>(
           drawing, lines.size(),
@@ -49,14 +51,14 @@ bool prepareMap(Drawing& drawing, std::span<const Segment> lines, const MapMarke
       appendRun<4>(drawing, Shape::Lines, MapLine, lines.size(),
                    [&](std::size_t k) { return verticesOf(lines[k]); });
     }
-    appendRun<4>(drawing, Shape::Stretches, MapOverlap, markers.overlaps.size(),
-                 [&](std::size_t k) { return verticesOf(markers.overlaps[k]); });
     const auto point = [](const std::vector<Point>& points) {
       return [&points](std::size_t k) { return std::array<float, 2>{points[k].x, points[k].y}; };
     };
-    appendRun<2>(drawing, Shape::Spots, MapTouch, markers.touches.size(), point(markers.touches));
     appendRun<2>(drawing, Shape::Rings, MapCrossing, markers.crossings.size(),
                  point(markers.crossings));
+    appendRun<4>(drawing, Shape::Stretches, MapOverlap, markers.overlaps.size(),
+                 [&](std::size_t k) { return verticesOf(markers.overlaps[k]); });
+    appendRun<2>(drawing, Shape::Spots, MapTouch, markers.touches.size(), point(markers.touches));
     if (stopped && stopped()) throw Interrupted{};
     for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
       widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
