@@ -184,13 +184,14 @@ TEST(Memory, ExhaustionInsideTheLoopKeepsTheLinesWritten) {
 
 // Memory running out in either thread of the search ends the run with the
 // memory message, after whole lines, never with an abort: 1,400 unit
-// segments through the origin and 1,600 spread out, under limits from
-// where the program cannot start to where it runs through.
+// segments through the origin and 4,600 spread out (few enough pairs meet
+// that the search keeps its index and its lists of pairs), under limits
+// from where the program cannot start to where it runs through.
 TEST(Memory, ExhaustionInTheSearchEndsWithTheMessage) {
   std::string input;
   std::mt19937 random(4);
   std::uniform_real_distribution<double> unit(0, 1);
-  for (int k = 0; k < 3000; ++k) {
+  for (int k = 0; k < 6000; ++k) {
     const double a = unit(random) * 2 * M_PI, x = unit(random) * 1000, y = unit(random) * 1000;
     input += k < 1400
                  ? std::to_string(-0.5 * std::cos(a)) + " " + std::to_string(-0.5 * std::sin(a)) +
