@@ -88,52 +88,75 @@ struct Canvas {
     }
   }
 
-  // The marks of the dots at vertices [first, end) of v, a block at a
-  // time: where each goes is the same arithmetic for every vertex, done
-  // side by side, and only the marks are stored one by one.
-  void markDots(const float* v, std::size_t first, std::size_t end) {
-    // x and y side by side, as the processor's vector registers hold them.
-    using Pair = double __attribute__((vector_size(16)));
+  // x and y side by side, as the processor's vector registers hold them.
+  using Pair = double __attribute__((vector_size(16)));
+
+  Pair placed(const float* p) const {
+    return Pair{double(width) / 2, double(height) / 2} +
+           (Pair{p[0], p[1]} - Pair{cx, cy}) * perUnit;
+  }
+
+  // Where the mark of a dot at canvas position p goes: the square's corner,
+  // 3 beyond the canvas, as dot() places it; out of sight, the spare mark.
+  int markAt(Pair p) const {
     using Ints = int __attribute__((vector_size(8)));
-    constexpr std::size_t block = 256;
-    int at[block];
-    const int w = int(width), h = int(height), spare = (w + 3) * (h + 3);
-    const Pair half = {double(width) / 2, double(height) / 2}, centre = {cx, cy};
+    const int w = int(width), h = int(height);
     // Corners outside these are out of sight; clamped to them, they convert
     // to int without overflow.
     const Pair low = {-8, -8}, high = {double(w) + 8, double(h) + 8};
+    Pair corner = p - 2.5;
+    corner = corner < low ? low : corner;
+    corner = corner > high ? high : corner;
+    Ints c = __builtin_convertvector(corner + 8, Ints) - 8;
+    c -= __builtin_convertvector(__builtin_convertvector(c, Pair) < corner, Ints);
+    c += 3;
+    const bool seen = (c[0] >= 0) & (c[1] >= 0) & (c[0] < w + 3) & (c[1] < h + 3);
+    return seen ? c[1] * (w + 3) + c[0] : (w + 3) * (h + 3);
+  }
+
+  // The marks of the dots at vertices [first, end) of v, a block at a
+  // time: where each goes is the same arithmetic for every vertex, and
+  // only the marks are stored one by one.
+  void markDots(const float* v, std::size_t first, std::size_t end) {
+    constexpr std::size_t block = 256;
+    int at[block];
     for (std::size_t k = first; k < end; k += 2 * block) {
       const std::size_t count = std::min(block, (end - k) / 2);
-      const float* u = v + k;
-      for (std::size_t i = 0; i < count; ++i) {
-        const Pair p = {u[2 * i], u[2 * i + 1]};
-        // The square's corner, 3 beyond the canvas: as dot() places it.
-        Pair corner = (half + (p - centre) * perUnit) - 2.5;
-        corner = corner < low ? low : corner;
-        corner = corner > high ? high : corner;
-        Ints c = __builtin_convertvector(corner + 8, Ints) - 8;
-        c -= __builtin_convertvector(__builtin_convertvector(c, Pair) < corner, Ints);
-        c += 3;
-        const bool seen = (c[0] >= 0) & (c[1] >= 0) & (c[0] < w + 3) & (c[1] < h + 3);
-        at[i] = seen ? c[1] * (w + 3) + c[0] : spare;
-      }
+      for (std::size_t i = 0; i < count; ++i) at[i] = markAt(placed(v + k + 2 * i));
       for (std::size_t i = 0; i < count; ++i) marks[at[i]] = true;
     }
     marked = true;
   }
 
-  // The lines of the segments at vertices [first, end) of v, but for those
-  // shorter than a pixel: the squares of their end dots hold the end pixels
-  // of a line, and so all of such a one.
-  void lines(const float* v, std::size_t first, std::size_t end) {
-    using Pair = double __attribute__((vector_size(16)));
-    const Pair half = {double(width) / 2, double(height) / 2}, centre = {cx, cy};
-    for (std::size_t k = first; k < end; k += 4) {
-      const Pair a = half + (Pair{v[k], v[k + 1]} - centre) * perUnit;
-      const Pair b = half + (Pair{v[k + 2], v[k + 3]} - centre) * perUnit;
-      const Pair d = b - a;
-      if ((d[0] >= 1) | (d[0] <= -1) | (d[1] >= 1) | (d[1] <= -1)) line(a[0], a[1], b[0], b[1]);
+  // The segments at vertices [first, end) of v with their end dots marked,
+  // each end placed once: the lines of those shorter than a pixel are left
+  // out, as the squares of their end dots hold all their pixels, and a
+  // line's joint, the end of one segment and the start of the next, is
+  // placed and marked once.
+  void markSegments(const float* v, std::size_t first, std::size_t end) {
+    constexpr std::size_t block = 256;
+    int at[2 * block];
+    for (std::size_t k = first; k < end; k += 4 * block) {
+      const std::size_t count = std::min(block, (end - k) / 4);
+      std::size_t marking = 0;
+      const float* u = v + k;
+      Pair a = placed(u), b;
+      for (std::size_t i = 0; i < count; ++i, u += 4) {
+        const bool joint = i > 0 && u[0] == u[-2] && u[1] == u[-1];
+        if (!joint) {
+          a = placed(u);
+          at[marking++] = markAt(a);
+        } else {
+          a = b;
+        }
+        b = placed(u + 2);
+        at[marking++] = markAt(b);
+        const Pair d = b - a;
+        if ((d[0] >= 1) | (d[0] <= -1) | (d[1] >= 1) | (d[1] <= -1)) line(a[0], a[1], b[0], b[1]);
+      }
+      for (std::size_t i = 0; i < marking; ++i) marks[at[i]] = true;
     }
+    marked = true;
   }
 
   // The squares of the marked dots, painted; the marks cleared. Pixel
@@ -234,8 +257,7 @@ struct Canvas {
         break;
       case Shape::Segments:
         if (marking) {
-          lines(v, first, end);
-          markDots(v, first, end);
+          markSegments(v, first, end);
           break;
         }
         for (std::size_t k = first; k < end; k += 4) {
