@@ -100,6 +100,8 @@ constexpr std::uint64_t windowPixels = 1024 * 700;
 bool graphicsFit(std::uint64_t vertexBytes, std::uint64_t pictureWidth,
                  std::uint64_t pictureHeight) {
   const std::uint64_t pixels = pictureWidth * pictureHeight;
+  // The painters index pixels with int: no picture beyond 2^30 of them.
+  if (pixels > (std::uint64_t(1) << 30)) return false;
   const std::uint64_t scene =
       vertexBytes * graphicsBytesPerVertexByte +
       (pixels > windowPixels ? pixels - windowPixels : 0) * graphicsBytesPerPixel;
