@@ -16,8 +16,14 @@ using namespace rules_detail;
 namespace {
 
 // Whether the two segments meet, by exact orientation tests: each one's
-// ends lie on opposite sides of the other's line, or on it.
+// ends lie on opposite sides of the other's line, or on it. Only points of
+// the plane meet so: an infinite or NaN coordinate, which the readers never
+// let in, meets nothing here.
 bool meetsTruly(const Segment& first, const Segment& second) {
+  for (const float v : {first.A.x, first.A.y, first.B.x, first.B.y, second.A.x, second.A.y,
+                        second.B.x, second.B.y}) {
+    if (!std::isfinite(v)) return false;
+  }
   return meetExactly(preciseOf(first), preciseOf(second)).kind != NoIntersection;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "driver/input.h"
+#include "driver/numbers.h"
 #include "driver/pairs.h"
 #include "geometry/intersect.h"
 #include "geometry/pair_finder.h"
