@@ -44,6 +44,9 @@ struct Run {
   int firstVertex;
   int vertexCount;
   int cells = -1;  // where its figures lie in cells, in Drawing::cells, if they do
+  // Segments: how many start where the one before ends (a line's joints),
+  // whose shared end the painter places once.
+  int joints = 0;
 };
 
 // The figures of a large run of one colour, which may be drawn in any order,

@@ -150,6 +150,13 @@ bool prepareScene(Drawing& drawing, bool (*stopped)()) {
     for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
       widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
     }
+    for (Run& run : drawing.runs) {
+      if (run.shape != Shape::Segments) continue;
+      const float* v = drawing.vertices.data() + 2 * std::size_t(run.firstVertex);
+      for (std::size_t k = 4; k < 2 * std::size_t(run.vertexCount); k += 4) {
+        run.joints += v[k] == v[k - 2] && v[k + 1] == v[k - 1];
+      }
+    }
     return true;
   } catch (const std::bad_alloc&) {
   } catch (const Interrupted&) {

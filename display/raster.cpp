@@ -54,21 +54,32 @@ void paintVertices(const Drawing& drawing, Canvas& canvas, std::size_t from, std
   }
 }
 
-// Where the drawing splits in two halves of about as many vertices, between
-// two figures; without the crossings, where the markers begin.
+// Where the drawing splits in two halves of about as much work, between two
+// figures; without the crossings, where the markers begin. The work is a
+// vertex placed: a line's joint, the end of one segment and the start of
+// the next, is placed once.
 void halves(const Drawing& drawing, bool crossings, std::size_t& middle, std::size_t& end) {
   end = drawing.vertices.size() / 2;
+  double work = 0;
   for (const Run& run : drawing.runs) {
     if (isMarker(run.shape) && !crossings) {
       end = std::size_t(run.firstVertex);
       break;
     }
+    work += run.vertexCount - run.joints;
   }
-  middle = end / 2;
+  double half = work / 2;
+  middle = end;
   for (const Run& run : drawing.runs) {
-    const std::size_t first = std::size_t(run.firstVertex),
-                      last = first + std::size_t(run.vertexCount);
-    if (middle < first || middle >= last) continue;
+    const std::size_t first = std::size_t(run.firstVertex);
+    const double runWork = run.vertexCount - run.joints;
+    if (first >= end) break;
+    if (half >= runWork) {
+      half -= runWork;
+      continue;
+    }
+    // The joints taken as spread evenly over the run.
+    middle = first + std::size_t(half / runWork * run.vertexCount);
     if (run.shape == Shape::Circles) middle = first;  // an outline is one figure
     if (verticesPerFigure(run.shape) == 2) middle -= (middle - first) % 2;
     break;
