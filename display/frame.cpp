@@ -86,16 +86,18 @@ void paintFirstFrame(const Drawing& drawing, const Frame& frame, PaintCache& cac
   paintScene(drawing, placement, cache);
 }
 
-std::vector<std::uint8_t> readPixels(int width, int height, bool topRowFirst) {
+void flipRows(std::vector<std::uint8_t>& pixels, int width, int height) {
   const std::size_t stride = std::size_t(width) * 3;
-  std::vector<std::uint8_t> pixels(stride * std::size_t(height));
+  for (int row = 0; row < height / 2; ++row) {
+    std::swap_ranges(&pixels[std::size_t(row) * stride], &pixels[std::size_t(row + 1) * stride],
+                     &pixels[std::size_t(height - 1 - row) * stride]);
+  }
+}
+
+std::vector<std::uint8_t> readPixels(int width, int height, bool topRowFirst) {
+  std::vector<std::uint8_t> pixels(std::size_t(width) * 3 * std::size_t(height));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  if (topRowFirst) {
-    for (int row = 0; row < height / 2; ++row) {
-      std::swap_ranges(&pixels[std::size_t(row) * stride], &pixels[std::size_t(row + 1) * stride],
-                       &pixels[std::size_t(height - 1 - row) * stride]);
-    }
-  }
+  if (topRowFirst) flipRows(pixels, width, height);
   return pixels;
 }

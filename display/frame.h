@@ -42,6 +42,10 @@ void setMatrices(const Frame& frame, const Placement& placement);
 // window's first frame shows it: the picture of --png.
 void paintFirstFrame(const Drawing& drawing, const Frame& frame, PaintCache& cache);
 
+// Three bytes a pixel, the rows turned upside down: OpenGL's order, from
+// the bottom, into a picture file's, from the top, or back.
+void flipRows(std::vector<std::uint8_t>& pixels, int width, int height);
+
 // The current framebuffer's pixels, three bytes each: rows from the bottom,
 // as OpenGL keeps them, or from the top, as picture files list them.
 std::vector<std::uint8_t> readPixels(int width, int height, bool topRowFirst);

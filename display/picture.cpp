@@ -4,7 +4,6 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <new>
@@ -89,13 +88,8 @@ PictureResult writeMapPicture(const Drawing& drawing, PngFile& file, int width, 
     PaintCache cache;
     const Frame frame = firstFrame(drawing, scene.minCorner, scene.maxCorner, width, height);
     paintOnProcessor(drawing, placementOf(drawing, frame), width, height, cache);
-    std::vector<std::uint8_t>& rows = cache.pixels;
-    const std::size_t stride = std::size_t(width) * 3;
-    for (int row = 0; row < height / 2; ++row) {
-      std::swap_ranges(&rows[std::size_t(row) * stride], &rows[std::size_t(row + 1) * stride],
-                       &rows[std::size_t(height - 1 - row) * stride]);
-    }
-    const int error = file.write(width, height, rows.data());
+    flipRows(cache.pixels, width, height);
+    const int error = file.write(width, height, cache.pixels.data());
     return {error ? PictureOutcome::CannotWrite : PictureOutcome::Written, error};
   } catch (const std::bad_alloc&) {
     return {PictureOutcome::OutOfMemory};

@@ -147,9 +147,7 @@ bool prepareScene(Drawing& drawing, bool (*stopped)()) {
     prepareList(drawing, scene.lines, Shape::Lines, current, huge, stopped);
     prepareList(drawing, scene.segments, Shape::Segments, current, huge, stopped);
     prepareList(drawing, scene.points, Shape::Points, current, huge, stopped);
-    for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
-      widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
-    }
+    boundAllVertices(drawing);
     for (Run& run : drawing.runs) {
       if (run.shape != Shape::Segments) continue;
       const float* v = drawing.vertices.data() + 2 * std::size_t(run.firstVertex);

@@ -21,6 +21,13 @@ inline void widen(Box& box, double x, double y) {
          std::max(box.maxY, y)};
 }
 
+// The drawing's bounds: those of every vertex.
+inline void boundAllVertices(Drawing& drawing) {
+  for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
+    widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
+  }
+}
+
 // Appends the vertices of `figures` figures to the drawing cell by cell of
 // a grid over them, about four figures a cell, and returns the number of
 // the cells in drawing.cells. `forEach(f)` calls f with each figure's

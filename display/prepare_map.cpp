@@ -60,9 +60,7 @@ bool prepareMap(Drawing& drawing, std::span<const Segment> lines, const MapMarke
                  [&](std::size_t k) { return verticesOf(markers.overlaps[k]); });
     appendRun<2>(drawing, Shape::Spots, MapTouch, markers.touches.size(), point(markers.touches));
     if (stopped && stopped()) throw Interrupted{};
-    for (std::size_t k = 0; k + 1 < drawing.vertices.size(); k += 2) {
-      widen(drawing.bounds, drawing.vertices[k], drawing.vertices[k + 1]);
-    }
+    boundAllVertices(drawing);
     drawing.mapStyle = true;
     drawing.legend = {markers.crossings.size(), markers.overlaps.size(), markers.touches.size(),
                       markers.touchesSought};
